@@ -1,0 +1,164 @@
+// Console primitives over a line-at-a-time input model.
+//
+// The current input line is line_ (without its line feed) read up to pos_;
+// while haveLine_ is set its line feed has not been consumed yet, which is
+// what a stream reader would still find buffered.
+#include "console/console.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <iostream>
+
+namespace kiro {
+namespace {
+
+bool isSpace(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// A failed number read throws away at most this many bytes at a time.
+constexpr std::size_t kDiscardLimit = 1024;
+
+}  // namespace
+
+Console::~Console() {
+    // Whatever ends the program, what was written reaches the player.
+    flush();
+}
+
+void Console::writeNumber(std::int32_t value) {
+    char buf[16];
+    auto res = std::to_chars(buf, buf + sizeof buf, value);
+    out_.append(buf, res.ptr);
+}
+
+void Console::endLine() {
+    out_ += '\n';
+    flush();
+}
+
+void Console::flush() {
+    if (out_.empty()) return;
+    io_.write(out_);
+    out_.clear();
+}
+
+bool Console::fetchLine() {
+    flush();  // a prompt must be visible before the engine waits
+    line_.clear();
+    pos_ = 0;
+    haveLine_ = false;
+    if (eof_ || !io_.readLine(line_)) {
+        eof_ = true;
+        return false;
+    }
+    haveLine_ = true;
+    return true;
+}
+
+void Console::discardPending() { haveLine_ = false; }
+
+void Console::discardUpToNewline(std::size_t limit) {
+    if (!haveLine_) return;
+    std::size_t remaining = line_.size() - pos_ + 1;  // + the line feed
+    if (remaining <= limit)
+        haveLine_ = false;
+    else
+        pos_ += limit;
+}
+
+std::int32_t Console::readNumber() {
+    flush();
+    for (;;) {
+        // Skip white space, taking new lines as needed.
+        for (;;) {
+            if (!haveLine_) {
+                if (!fetchLine()) {
+                    flush();
+                    throw ProgramExit{1};
+                }
+                continue;
+            }
+            while (!atLineEnd() && isSpace(static_cast<unsigned char>(line_[pos_]))) ++pos_;
+            if (!atLineEnd()) break;
+            haveLine_ = false;  // the line feed is white space too
+        }
+        bool negative = false;
+        if (line_[pos_] == '+' || line_[pos_] == '-') negative = line_[pos_++] == '-';
+        std::int64_t value = 0;
+        bool digits = false, overflow = false;
+        while (!atLineEnd() && isDigit(static_cast<unsigned char>(line_[pos_]))) {
+            digits = true;
+            if (!overflow) {
+                value = value * 10 + (line_[pos_] - '0');
+                if (value > 2147483648LL) overflow = true;
+            }
+            ++pos_;
+        }
+        if (negative) value = -value;
+        if (digits && !overflow && value >= INT32_MIN && value <= INT32_MAX)
+            return static_cast<std::int32_t>(value);
+        discardUpToNewline(kDiscardLimit);
+    }
+}
+
+void Console::waitForEnter() {
+    flush();
+    discardPending();
+    if (fetchLine()) discardPending();
+}
+
+std::string Console::readWord() {
+    flush();
+    discardPending();
+    for (;;) {
+        if (!haveLine_ && !fetchLine()) return {};
+        while (!atLineEnd() && isSpace(static_cast<unsigned char>(line_[pos_]))) ++pos_;
+        if (!atLineEnd()) break;
+        haveLine_ = false;
+    }
+    std::size_t start = pos_;
+    while (!atLineEnd() && !isSpace(static_cast<unsigned char>(line_[pos_]))) ++pos_;
+    return line_.substr(start, pos_ - start);
+}
+
+bool StdConsoleIo::readLine(std::string& line) {
+    int c;
+    bool any = false;
+    while ((c = std::getchar()) != EOF) {
+        any = true;
+        if (c == '\n') return true;
+        line += static_cast<char>(c);
+    }
+    // A last line without a line feed still counts as typed.
+    return any;
+}
+
+void StdConsoleIo::write(std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(STDOUT_FILENO, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return;  // the player's console is gone; nothing sensible is left to do
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+bool StringConsoleIo::readLine(std::string& line) {
+    if (pos_ >= input_.size()) return false;
+    std::size_t nl = input_.find('\n', pos_);
+    if (nl == std::string::npos) nl = input_.size();
+    line.append(input_, pos_, nl - pos_);
+    pos_ = nl + 1;
+    return true;
+}
+
+}  // namespace kiro

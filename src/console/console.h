@@ -1,0 +1,98 @@
+// The player's console: the six primitives every other module writes and
+// reads through (write text, write number, end line, flush, read number,
+// wait for Enter), plus the word read of INPUTS.
+//
+// Text is bytes (Shift-JIS) and passes through unchanged. Input is taken one
+// line at a time, so "input already buffered" is exactly the unconsumed rest
+// of the current line; piped input therefore behaves like typing.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace kiro {
+
+// Thrown to end the program with a status (QUIT, end of input at a number
+// read, fatal reports). Only main catches it; every guard lets it pass.
+struct ProgramExit {
+    int status;
+};
+
+// Where console bytes come from and go to. The real program uses the
+// process's standard streams; tests use in-memory ones.
+class ConsoleIo {
+public:
+    virtual ~ConsoleIo() = default;
+    // Appends the next input line (without its line feed) to `line`;
+    // false at end of input.
+    virtual bool readLine(std::string& line) = 0;
+    virtual void write(std::string_view bytes) = 0;
+};
+
+class Console {
+public:
+    explicit Console(ConsoleIo& io) : io_(io) {}
+    ~Console();
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+    void writeText(std::string_view text) { out_.append(text); }
+    void writeNumber(std::int32_t value);
+    void endLine();
+    void flush();
+
+    // Reads one integer as formatted extraction would: blanks and empty lines
+    // are skipped, an optional sign, then digits. Anything else (or a value
+    // outside 32 bits) discards up to the next line feed (at most 1024
+    // bytes) and asks again. At end of input: flush, then ProgramExit{1}.
+    std::int32_t readNumber();
+
+    // Discards the rest of the current line, then consumes exactly one more
+    // line. Returns at once at end of input.
+    void waitForEnter();
+
+    // Discards the rest of the current line, skips white space (line feeds
+    // too) and returns the next word; the rest of that line stays unread.
+    // Bytes 0x80 and above are never white space. Empty at end of input.
+    std::string readWord();
+
+    // Drops whatever is left of the current line.
+    void discardPending();
+
+private:
+    bool fetchLine();  // next line into line_, pos_ = 0; false at end of input
+    bool atLineEnd() const { return pos_ >= line_.size(); }
+    void discardUpToNewline(std::size_t limit);
+
+    ConsoleIo& io_;
+    std::string out_;
+    std::string line_;
+    std::size_t pos_ = 0;
+    bool haveLine_ = false;  // line_ holds a line whose line feed is not yet consumed
+    bool eof_ = false;
+};
+
+// Standard input and output of the process, unbuffered below the console's
+// own buffer.
+class StdConsoleIo : public ConsoleIo {
+public:
+    bool readLine(std::string& line) override;
+    void write(std::string_view bytes) override;
+};
+
+// In-memory streams for tests: reads from a fixed text, collects output.
+class StringConsoleIo : public ConsoleIo {
+public:
+    explicit StringConsoleIo(std::string input = {}) : input_(std::move(input)) {}
+    bool readLine(std::string& line) override;
+    void write(std::string_view bytes) override { output += bytes; }
+    std::string output;
+
+private:
+    std::string input_;
+    std::size_t pos_ = 0;
+};
+
+}  // namespace kiro

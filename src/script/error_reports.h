@@ -1,0 +1,37 @@
+// How failures are shown: the message of each error code, and the report
+// sequences printed by the executor's guard and by the program's top level.
+#pragma once
+
+#include <string>
+
+#include "script/errors.h"
+
+namespace kiro {
+
+class Console;
+struct Runtime;
+class ScriptExecutor;
+
+// The message line of an error (without its line end).
+std::string messageOf(const CExecError& error);
+std::string messageOf(const CProcessError& error);
+std::string messageOf(const CInitError& error);
+
+// print(): the message line, a line end, then discard pending input and wait for Enter.
+void printError(Console& console, const CExecError& error);
+void printError(Console& console, const CProcessError& error);
+void printError(Console& console, const CInitError& error);
+
+// Executor guard reports (the executor then goes on with its next line).
+void reportExecError(Runtime& rt, const ScriptExecutor& ex, const CExecError& error);
+void reportExecArrayError(Runtime& rt, const ScriptExecutor& ex);
+
+// Top-level reports (the caller then ends the program with status 1).
+// The location line is printed only while topExecutor runs a function.
+void reportTopLevelError(Runtime& rt, const CExecError& error);
+void reportTopLevelError(Runtime& rt, const CProcessError& error);
+void reportTopLevelArrayError(Runtime& rt);
+// Start-up: a line end, the banner and the message, the wait.
+void reportStartupArrayError(Console& console);
+
+}  // namespace kiro

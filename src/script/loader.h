@@ -1,0 +1,34 @@
+// The script loader: reads every kst/*.kst file into the ScriptProgram in a
+// single pass, classifying each line once (function header, label,
+// attribute, comment, or a statement tagged with its InstructionCode).
+// Lines it cannot classify are reported and dropped.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/script_program.h"
+
+namespace kiro {
+
+class Console;
+
+// Lists kst/ (names ending in .kst regardless of case, ascending byte order)
+// and loads every file. False after printing the open-failure message.
+bool loadScriptFiles(ScriptProgram& program, Console& console, const std::string& folder = "kst");
+
+// Loads one file's bytes (already read) under `fileName`, printing the
+// progress line and any warnings. A statement cut off inside a double-byte
+// character throws std::out_of_range (start-up reports the array error).
+void loadScriptText(ScriptProgram& program, Console& console, const std::string& fileName, std::string_view bytes);
+
+// Lists the files of `folder` whose extension is `extension` (".kst",
+// ".csv"), compared without regard to case; directories never match; sorted
+// in ascending byte order. A missing folder lists nothing.
+std::vector<std::string> listGameFiles(const std::string& folder, std::string_view extension);
+
+// Reads a whole file; false when it cannot be opened or read.
+bool readWholeFile(const std::string& path, std::string& bytes);
+
+}  // namespace kiro

@@ -1,0 +1,41 @@
+// Everything a running script reaches: the console, the variable store, the
+// loaded program, the game identity, the game state, the evaluator, and the
+// process-wide execution state (topExecutor, currentLine, waited, the save
+// description). One Runtime lives from start-up to the end of the program;
+// tests build their own.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/game_state.h"
+#include "console/console.h"
+#include "data/game_base.h"
+#include "data/variable_store.h"
+#include "script/evaluator.h"
+#include "script/script_program.h"
+
+namespace kiro {
+
+class ScriptExecutor;
+struct ScriptLine;
+
+struct Runtime {
+    Runtime(Console& c, VariableStore& s, const ScriptProgram& p, const GameBase& g);
+    ~Runtime();
+
+    Console& console;
+    VariableStore& store;
+    const ScriptProgram& program;
+    const GameBase& gameBase;
+    Evaluator evaluator;
+    GameState game;
+
+    std::unique_ptr<ScriptExecutor> topExecutor;
+    const ScriptLine* currentLine = nullptr;  // the line being executed, or none
+    bool waited = false;                      // a script waited for Enter
+    std::string saveDescription;              // PUTFORM appends; each save sets it anew
+    int callDepth = 0;                        // nested CALLs now running
+};
+
+}  // namespace kiro

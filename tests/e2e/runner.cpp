@@ -1,0 +1,6 @@
+// Placeholder until the case runner lands.
+#include <gtest/gtest.h>
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,93 @@
+// Console primitives over in-memory input: the line-at-a-time model.
+#include <gtest/gtest.h>
+
+#include "console/console.h"
+
+namespace kiro {
+namespace {
+
+struct ConsoleFixture {
+    explicit ConsoleFixture(std::string input) : io(std::move(input)), console(io) {}
+    StringConsoleIo io;
+    Console console;
+};
+
+TEST(ConsoleRead, NumbersSkipGarbageAndAcceptSignsAndZeros) {
+    ConsoleFixture f("abc\n42\n  -7\n+7\n007\n3000000000\n5 6\n");
+    EXPECT_EQ(f.console.readNumber(), 42);
+    EXPECT_EQ(f.console.readNumber(), -7);
+    EXPECT_EQ(f.console.readNumber(), 7);
+    EXPECT_EQ(f.console.readNumber(), 7);
+    EXPECT_EQ(f.console.readNumber(), 5);  // 3000000000 is discarded with its line
+    EXPECT_EQ(f.console.readNumber(), 6);  // the same line answers a second read
+    EXPECT_TRUE(f.io.output.empty());
+}
+
+TEST(ConsoleRead, DigitsFollowedByLettersLeaveTheLettersForTheNextRead) {
+    ConsoleFixture f("12abc\n9\n");
+    EXPECT_EQ(f.console.readNumber(), 12);
+    EXPECT_EQ(f.console.readNumber(), 9);
+}
+
+TEST(ConsoleRead, ExtremeValuesAndFullWidthDigits) {
+    ConsoleFixture f("-2147483648\n2147483647\n2147483648\n\x82\x50\n1\n");
+    EXPECT_EQ(f.console.readNumber(), INT32_MIN);
+    EXPECT_EQ(f.console.readNumber(), INT32_MAX);
+    EXPECT_EQ(f.console.readNumber(), 1);
+}
+
+TEST(ConsoleRead, EndOfInputFlushesAndExitsWithStatusOne) {
+    ConsoleFixture f("abc\n");
+    f.console.writeText("prompt");
+    try {
+        f.console.readNumber();
+        FAIL() << "no exit";
+    } catch (const ProgramExit& e) {
+        EXPECT_EQ(e.status, 1);
+    }
+    EXPECT_EQ(f.io.output, "prompt");
+}
+
+TEST(ConsoleRead, LongGarbageIsDiscardedInChunksOf1024) {
+    // 1100 letters then 5 on the same line: the first discard stops after
+    // 1024 bytes, the second takes the rest of the line with the 5.
+    ConsoleFixture f(std::string(1100, 'x') + " 5\n8\n");
+    EXPECT_EQ(f.console.readNumber(), 8);
+}
+
+TEST(ConsoleWait, ConsumesExactlyOneLineAfterDiscardingTheRest) {
+    ConsoleFixture f("5 6\nignored line\n7\n");
+    EXPECT_EQ(f.console.readNumber(), 5);
+    f.console.waitForEnter();  // drops " 6", consumes "ignored line"
+    EXPECT_EQ(f.console.readNumber(), 7);
+}
+
+TEST(ConsoleWait, ReturnsAtOnceAtEndOfInput) {
+    ConsoleFixture f("");
+    f.console.waitForEnter();
+    f.console.waitForEnter();
+    SUCCEED();
+}
+
+TEST(ConsoleWord, TakesOneWordAndKeepsFullWidthBlanksInside) {
+    // あか あお with a half-width blank, then with a full-width blank (0x81 0x40).
+    ConsoleFixture f("\n\x82\xA0\x82\xA9 \x82\xA0\x82\xA8\n\x82\xA0\x82\xA9\x81\x40\x82\xA0\x82\xA8\n");
+    EXPECT_EQ(f.console.readWord(), "\x82\xA0\x82\xA9");
+    EXPECT_EQ(f.console.readWord(), "\x82\xA0\x82\xA9\x81\x40\x82\xA0\x82\xA8");
+    EXPECT_EQ(f.console.readWord(), "");  // end of input
+}
+
+TEST(ConsoleWrite, OutputStaysBufferedUntilLineEndFlushOrRead) {
+    ConsoleFixture f("3\n");
+    f.console.writeText("a");
+    f.console.writeNumber(-12);
+    EXPECT_EQ(f.io.output, "");
+    f.console.endLine();
+    EXPECT_EQ(f.io.output, "a-12\n");
+    f.console.writeText("?");
+    EXPECT_EQ(f.console.readNumber(), 3);
+    EXPECT_EQ(f.io.output, "a-12\n?");
+}
+
+}  // namespace
+}  // namespace kiro

@@ -6,7 +6,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "script/script_program.h"
 
@@ -22,13 +21,5 @@ bool loadScriptFiles(ScriptProgram& program, Console& console, const std::string
 // progress line and any warnings. A statement cut off inside a double-byte
 // character throws std::out_of_range (start-up reports the array error).
 void loadScriptText(ScriptProgram& program, Console& console, const std::string& fileName, std::string_view bytes);
-
-// Lists the files of `folder` whose extension is `extension` (".kst",
-// ".csv"), compared without regard to case; directories never match; sorted
-// in ascending byte order. A missing folder lists nothing.
-std::vector<std::string> listGameFiles(const std::string& folder, std::string_view extension);
-
-// Reads a whole file; false when it cannot be opened or read.
-bool readWholeFile(const std::string& path, std::string& bytes);
 
 }  // namespace kiro

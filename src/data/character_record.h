@@ -17,6 +17,11 @@ enum CharacterCode : std::int32_t {
 };
 inline constexpr int kCharacterArrayCount = 17;  // codes 0-16
 
+// The standard out-of-range failure of the containers ("invalid vector<T>
+// subscript"), raised for every bad character, slot or array index so that
+// all of them are reported as the array error.
+[[noreturn]] void throwBadSubscript();
+
 // Assignment operators of AssignKind: = += -= *= /= %= &= |=.
 enum AssignKind : std::int32_t {
     kAssign = 0, kAdd = 1, kSubtract = 2, kMultiply = 3, kDivide = 4, kRemainder = 5,

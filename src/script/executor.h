@@ -57,5 +57,8 @@ bool runTopLevelByName(Runtime& rt, std::string_view name);
 #define INSTRUCTION(keyword, code, handler) StepOutcome handler(ScriptExecutor& ex, const ScriptLine& line);
 #include "script/instructions.def"
 #undef INSTRUCTION
+// The two assignment codes (kIntAssign + AssignKind, kStrAssign), in control_flow.cpp.
+StepOutcome execIntAssign(ScriptExecutor& ex, const ScriptLine& line);
+StepOutcome execStrAssign(ScriptExecutor& ex, const ScriptLine& line);
 
 }  // namespace kiro

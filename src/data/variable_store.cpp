@@ -1,0 +1,107 @@
+// The variable store: the two variable-name tables, the arrays at their
+// fixed sizes, the character list and the RAND generator.
+//
+// The name lookups run for every variable reference the evaluator meets, so
+// the tables are constant sorted arrays searched in place: no allocation,
+// no hashing of the name.
+#include "data/variable_store.h"
+
+#include <algorithm>
+
+namespace kiro {
+namespace {
+
+struct NameEntry {
+    std::string_view name;
+    std::int32_t code;
+};
+
+constexpr bool byName(const NameEntry& a, const NameEntry& b) { return a.name < b.name; }
+
+// Every integer variable except the one-letter A-Z, in byte order.
+constexpr NameEntry kIntNames[] = {
+    {"ABL", kAbl},           {"ASSI", kAssi},         {"ASSIPLAY", kAssiPlay},   {"BASE", kBase},
+    {"BOUGHT", kBought},     {"CFLAG", kCflag},       {"CHARANUM", kCharaNum},   {"COUNT", kCount},
+    {"DAY", kDay},           {"DOWN", kDown},         {"EJAC", kEjac},           {"EQUIP", kEquip},
+    {"EX", kEx},             {"EXP", kExp},           {"EXPLV", kExpLv},         {"FLAG", kFlag},
+    {"GOTJUEL", kGotJuel},   {"ISASSI", kIsAssi},     {"ITEM", kItem},           {"ITEMSALES", kItemSales},
+    {"JUEL", kJuel},         {"LOSEBASE", kLoseBase}, {"MARK", kMark},           {"MASTER", kMaster},
+    {"MAXBASE", kMaxBase},   {"MONEY", kMoney},       {"NEXTCOM", kNextCom},     {"NO", kNo},
+    {"NOITEM", kNoItem},     {"NOWEX", kNowEx},       {"PALAM", kPalam},         {"PALAMLV", kPalamLv},
+    {"PBAND", kPband},       {"PLAYER", kPlayer},     {"PREVCOM", kPrevCom},     {"RAND", kRand},
+    {"RELATION", kRelation}, {"RESULT", kResult},     {"SELECTCOM", kSelectCom}, {"SOURCE", kSource},
+    {"STAIN", kStain},       {"TALENT", kTalent},     {"TARGET", kTarget},       {"TEQUIP", kTequip},
+    {"TFLAG", kTflag},       {"TIME", kTime},         {"UP", kUp},
+};
+
+constexpr NameEntry kStringNames[] = {
+    {"ABLNAME", kAblName},   {"CALLNAME", kCallName}, {"EXPNAME", kExpName},     {"ITEMNAME", kItemName},
+    {"MARKNAME", kMarkName}, {"NAME", kName},         {"PALAMNAME", kPalamName}, {"RESULTS", kResults},
+    {"SAVESTR", kSaveStr},   {"STR", kStr},           {"TALENTNAME", kTalentName},
+};
+
+static_assert(std::is_sorted(std::begin(kIntNames), std::end(kIntNames), byName));
+static_assert(std::is_sorted(std::begin(kStringNames), std::end(kStringNames), byName));
+
+template <std::size_t N>
+std::optional<std::int32_t> findName(const NameEntry (&table)[N], std::string_view name) {
+    const NameEntry* end = table + N;
+    const NameEntry* it = std::lower_bound(table, end, NameEntry{name, 0}, byName);
+    if (it == end || it->name != name) return std::nullopt;
+    return it->code;
+}
+
+constexpr std::size_t kGlobalLength = 1000;
+constexpr std::size_t kFlagLength = 10000;
+constexpr std::size_t kStrLength = 20000;
+constexpr std::size_t kShortStringLength = 100;  // RESULTS, SAVESTR
+constexpr std::size_t kTemplateSlots = 100;
+
+// A position inside a list of `size` entries; negative indexes are outside.
+bool inside(std::int32_t index, std::size_t size) { return static_cast<std::uint32_t>(index) < size; }
+
+}  // namespace
+
+VariableStore::VariableStore() : templates(kTemplateSlots) {
+    for (std::int32_t code = kFirstGlobalCode; code < kGlobalSlots; ++code)
+        globalArrays[code].assign(kGlobalLength, 0);
+    globalArrays[kFlag].assign(kFlagLength, 0);
+    stringArrays[kStr].resize(kStrLength);
+    stringArrays[kResults].resize(kShortStringLength);
+    stringArrays[kSaveStr].resize(kShortStringLength);
+}
+
+std::optional<std::int32_t> VariableStore::lookupIntVariable(std::string_view name) {
+    if (name.size() == 1 && name[0] >= 'A' && name[0] <= 'Z') return kLetterA + (name[0] - 'A');
+    return findName(kIntNames, name);
+}
+
+std::optional<std::int32_t> VariableStore::lookupStringVariable(std::string_view name) {
+    return findName(kStringNames, name);
+}
+
+CharacterRecord& VariableStore::characterAt(std::int32_t index) {
+    if (!inside(index, characters.size())) throwBadSubscript();
+    return characters[static_cast<std::size_t>(index)];
+}
+
+void VariableStore::removeCharacter(std::int32_t index) {
+    if (!inside(index, characters.size())) throwBadSubscript();
+    characters.erase(characters.begin() + index);
+}
+
+CharacterRecord& VariableStore::templateAt(std::int32_t slot) {
+    if (!inside(slot, templates.size())) throwBadSubscript();
+    return templates[static_cast<std::size_t>(slot)];
+}
+
+std::int32_t VariableStore::randomBelow(std::int32_t n) {
+    if (n == 0) return 0;
+    randomState = randomState * 214013u + 2531011u;
+    auto r = static_cast<std::int32_t>((randomState >> 16) & 32767u);
+    // r is never negative, so r % n is defined for every other n and has
+    // the C sign rule: a negative n gives the same 0..|n|-1 as |n|.
+    return r % n;
+}
+
+}  // namespace kiro

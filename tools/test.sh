@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# The one test command: installs what is missing, configures, builds, and
-# runs every test (unit and end-to-end). Safe to run on a fresh machine.
+# The one test command: installs what is missing, then configures, builds and
+# runs every test (unit and end-to-end) twice, once as shipped and once under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and gives every fuzz
+# target a short bounded run. Safe to run on a fresh machine.
+#   bash tools/test.sh            everything
+#   FAST=1 bash tools/test.sh     the plain build and its tests only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,6 +12,8 @@ need=()
 command -v cmake >/dev/null || need+=(cmake)
 command -v g++ >/dev/null || need+=(g++)
 command -v make >/dev/null || need+=(make)
+command -v clang++ >/dev/null || need+=(clang)
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -f /usr/include/gmock/gmock.h ] || need+=(libgmock-dev)
 [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
@@ -15,8 +21,20 @@ if [ ${#need[@]} -gt 0 ]; then
   echo "installing: ${need[*]}"
   apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
 fi
-
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIRO_TESTS=ON
+
+echo "== build and test"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIRO_TESTS=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+[ -z "${FAST:-}" ] || exit 0
+
+echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKIRO_TESTS=ON -DKIRO_SANITIZE=ON >/dev/null
+cmake --build build-asan -j"$jobs"
+# A sanitizer report ends the process with its own status, which no test expects.
+ASAN_OPTIONS=detect_leaks=1:exitcode=97 UBSAN_OPTIONS=print_stacktrace=1:exitcode=98 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== fuzz every input path briefly"
+bash tools/fuzz.sh "${FUZZ_SECONDS:-8}"

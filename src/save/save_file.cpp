@@ -1,0 +1,282 @@
+// Writing and reading save files.
+//
+// Saving builds the whole file in memory and only then touches the disk, so
+// a save either replaces the slot completely or leaves the old file alone.
+// Loading reads the whole file into a SaveContents first, so a file that
+// turns out unreadable changes nothing in the running game.
+#include "save/save_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+
+#include "data/game_base.h"
+#include "data/variable_store.h"
+#include "script/text.h"
+
+namespace kiro {
+namespace {
+
+constexpr std::string_view kFinished = "__FINISHED";
+constexpr std::string_view kLineEnd = "\r\n";
+
+// ---- Writing ---------------------------------------------------------------
+
+class SaveWriter {
+public:
+    void line(std::string_view text) {
+        out.append(text);
+        out.append(kLineEnd);
+    }
+    void number(std::int32_t value) {
+        char buf[16];
+        auto r = std::to_chars(buf, buf + sizeof buf, value);
+        line(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+    }
+    // Elements up to the last non-zero one, then the end marker.
+    void intArray(const std::vector<std::int32_t>& values) {
+        std::size_t end = values.size();
+        while (end > 0 && values[end - 1] == 0) --end;
+        for (std::size_t i = 0; i < end; ++i) number(values[i]);
+        line(kFinished);
+    }
+    void textArray(const std::vector<std::string>& values) {
+        std::size_t end = values.size();
+        while (end > 0 && values[end - 1].empty()) --end;
+        for (std::size_t i = 0; i < end; ++i) line(values[i]);
+        line(kFinished);
+    }
+
+    std::string out;
+};
+
+void writeCharacter(SaveWriter& w, const CharacterRecord& c) {
+    w.line(c.name);
+    w.line(c.callName);  // as stored: an empty call name stays empty
+    w.number(c.isAssi);
+    w.number(c.no);
+    for (std::int32_t code = 0; code < kCharacterArrayCount; ++code) w.intArray(c.array(code));
+}
+
+// ---- Reading ---------------------------------------------------------------
+
+// The lines of a save file. A line ends at LF, a CR just before it is not
+// part of it; a last line without LF still counts. Past the end every line
+// reads as empty, which gives 0 or the empty text.
+class SaveLines {
+public:
+    explicit SaveLines(std::string_view bytes) : bytes_(bytes) {}
+
+    bool next(std::string_view& line) {
+        if (pos_ >= bytes_.size()) {
+            line = {};
+            return false;
+        }
+        std::size_t nl = bytes_.find('\n', pos_);
+        std::size_t end = nl == std::string_view::npos ? bytes_.size() : nl;
+        std::size_t stop = end;
+        if (stop > pos_ && bytes_[stop - 1] == '\r') --stop;
+        line = bytes_.substr(pos_, stop - pos_);
+        pos_ = end + 1;
+        return true;
+    }
+    std::int32_t number() {
+        std::string_view line;
+        next(line);
+        return saturatingValue(line);
+    }
+    std::string text() {
+        std::string_view line;
+        next(line);
+        return std::string(line);
+    }
+
+private:
+    std::string_view bytes_;
+    std::size_t pos_ = 0;
+};
+
+// `values` arrives at its size, all zeros. A file may hold more element
+// lines than the array has room for (never one this engine wrote); those are
+// passed over up to the end marker, which also consumes the marker written
+// after a full array.
+void readIntArray(SaveLines& in, std::vector<std::int32_t>& values) {
+    std::size_t i = 0;
+    std::string_view line;
+    while (in.next(line) && line != kFinished) {
+        if (i < values.size()) values[i++] = saturatingValue(line);
+    }
+}
+
+void readTextArray(SaveLines& in, std::vector<std::string>& values) {
+    std::size_t i = 0;
+    std::string_view line;
+    while (in.next(line) && line != kFinished) {
+        if (i < values.size()) values[i++].assign(line);
+    }
+}
+
+void readCharacter(SaveLines& in, CharacterRecord& c) {
+    c.name = in.text();
+    c.callName = in.text();
+    c.isAssi = in.number();
+    c.no = in.number();
+    for (std::int32_t code = 0; code < kCharacterArrayCount; ++code) readIntArray(in, c.array(code));
+}
+
+bool isRegularFile(int fd) {
+    struct stat st;
+    return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Reads from the start of a regular file until `lines` line feeds have been
+// seen or the file ends. Opened without blocking so that a FIFO in a slot's
+// place cannot hang the menu.
+bool readFileHead(const std::string& path, int lines, std::string& bytes) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = isRegularFile(fd);
+    bytes.clear();
+    char buf[4096];
+    int seen = 0;
+    while (ok && seen < lines) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ok = false;
+        if (n <= 0) break;
+        bytes.append(buf, static_cast<std::size_t>(n));
+        for (ssize_t i = 0; i < n; ++i) seen += buf[i] == '\n';
+    }
+    ::close(fd);
+    return ok;
+}
+
+std::string folderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Creates the temporary file anew. A stale regular file of that name (left
+// by a machine that went down mid-save) is replaced; anything else in its
+// place makes the save fail rather than write through it.
+int createTemporary(const std::string& path) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::unlink(path.c_str()) != 0) return -1;
+    }
+    return -1;
+}
+
+void syncFolder(const std::string& path) {
+    // Makes the rename itself durable; a folder that cannot be synced still
+    // holds a complete file, so a failure here is not a failed save.
+    int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+std::string slotFileName(std::int32_t slot) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "save%02d.sav", static_cast<int>(slot));
+    return buf;
+}
+
+bool readSlotHeader(const std::string& path, SlotHeader& header) {
+    std::string bytes;
+    if (!readFileHead(path, 3, bytes)) return false;
+    SaveLines in(bytes);
+    header.gameCode = in.number();
+    header.version = in.number();
+    header.description = in.text();
+    return true;
+}
+
+bool versionAccepted(const GameBase& base, std::int32_t version) {
+    if (version == base.version) return true;
+    return base.acceptedVersion != -1 && version >= base.acceptedVersion;
+}
+
+std::string encodeSave(const VariableStore& store, const GameBase& base, std::string_view description) {
+    SaveWriter w;
+    w.number(base.gameCode);
+    w.number(base.version);
+    w.line(description);
+    w.number(static_cast<std::int32_t>(store.characters.size()));
+    for (const CharacterRecord& c : store.characters) writeCharacter(w, c);
+    for (std::int32_t code = kFirstGlobalCode; code < kGlobalSlots; ++code) w.intArray(store.globalArrays[code]);
+    w.textArray(store.stringArrays[kSaveStr]);
+    return std::move(w.out);
+}
+
+bool decodeSave(std::string_view bytes, const VariableStore& store, SaveContents& contents) {
+    SaveLines in(bytes);
+    std::string_view skipped;
+    for (int i = 0; i < 3; ++i) in.next(skipped);  // judged by the slot list
+    std::int32_t count = in.number();
+    if (count < 0 || count > kMaxSavedCharacters) return false;
+
+    contents.characters.clear();
+    contents.characters.resize(static_cast<std::size_t>(count));
+    for (CharacterRecord& c : contents.characters) readCharacter(in, c);
+    for (std::int32_t i = 0; i < kSavedGlobalCount; ++i) {
+        contents.globals[i].assign(store.globalArrays[kFirstGlobalCode + i].size(), 0);
+        readIntArray(in, contents.globals[i]);
+    }
+    contents.saveStr.assign(store.stringArrays[kSaveStr].size(), std::string());
+    readTextArray(in, contents.saveStr);
+    return true;
+}
+
+void applySave(SaveContents& contents, VariableStore& store) {
+    store.characters.swap(contents.characters);
+    for (std::int32_t i = 0; i < kSavedGlobalCount; ++i)
+        store.globalArrays[kFirstGlobalCode + i].swap(contents.globals[i]);
+    store.stringArrays[kSaveStr].swap(contents.saveStr);
+}
+
+bool slotWritable(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode) || ::access(path.c_str(), W_OK) != 0) return false;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+    return ::access(folderOf(path).c_str(), W_OK) == 0;
+}
+
+bool replaceFile(const std::string& path, std::string_view bytes) {
+    std::string temporary = path + ".tmp";
+    int fd = createTemporary(temporary);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) ok = false;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    syncFolder(path);
+    return true;
+}
+
+}  // namespace kiro

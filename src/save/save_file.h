@@ -1,0 +1,74 @@
+// The save file format: what a slot file holds, how the store becomes its
+// bytes, and how its bytes become a staging copy that replaces the stored
+// game only once the whole file has been read.
+//
+// A save is a text of CR LF lines: game code, version, description,
+// character count, one block per character (names, ISASSI, NO and the 17
+// per-character arrays), the 60 global arrays of codes 20-79 and SAVESTR.
+// Every array is written up to its last non-zero (non-empty) element and
+// closed by a "__FINISHED" line.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/character_record.h"
+
+namespace kiro {
+
+class VariableStore;
+struct GameBase;
+
+inline constexpr std::int32_t kSlotCount = 20;
+inline constexpr std::int32_t kSavedGlobalCount = 60;         // codes 20-79
+inline constexpr std::int32_t kMaxSavedCharacters = 10000;    // more makes a save unreadable
+
+// "save05.sav" for slot 5.
+std::string slotFileName(std::int32_t slot);
+
+// The first three lines of a slot file, which the slot list judges.
+struct SlotHeader {
+    std::int32_t gameCode = 0;
+    std::int32_t version = 0;
+    std::string description;
+};
+
+// False when the file cannot be opened or read (a directory counts as such).
+bool readSlotHeader(const std::string& path, SlotHeader& header);
+
+// Whether a save of `version` may be loaded into this game.
+bool versionAccepted(const GameBase& base, std::int32_t version);
+
+// The complete bytes of a save of the current game.
+std::string encodeSave(const VariableStore& store, const GameBase& base, std::string_view description);
+
+// What a save file restores, read apart from the store so that an unreadable
+// file changes nothing.
+struct SaveContents {
+    std::vector<CharacterRecord> characters;
+    std::array<std::vector<std::int32_t>, kSavedGlobalCount> globals;  // index = code - 20
+    std::vector<std::string> saveStr;
+};
+
+// Reads a save file's bytes into `contents`, giving each array the size it
+// has in `store`. False when the file is unreadable (a character count that
+// is negative or above kMaxSavedCharacters); a file that ends early is not
+// unreadable: what it lacks reads as 0 or the empty text.
+bool decodeSave(std::string_view bytes, const VariableStore& store, SaveContents& contents);
+
+// Replaces the character list, the global arrays 20-79 and SAVESTR.
+void applySave(SaveContents& contents, VariableStore& store);
+
+// Whether a save to `path` can be attempted: the slot is not a directory and
+// neither the file nor the folder is write-protected.
+bool slotWritable(const std::string& path);
+
+// Writes `bytes` to a temporary file beside `path`, flushes it to disk and
+// renames it over `path`. On any failure the temporary file is removed and
+// `path` is left as it was.
+bool replaceFile(const std::string& path, std::string_view bytes);
+
+}  // namespace kiro

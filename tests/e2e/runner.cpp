@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -57,7 +58,7 @@ std::vector<Section> parseCase(const std::string& text) {
             s.kind = w.empty() ? "" : w[0];
             std::size_t first = 1;
             if (s.kind == "file" || s.kind == "dir" || s.kind == "after" || s.kind == "absent" ||
-                s.kind == "exit" || s.kind == "note") {
+                s.kind == "exit" || s.kind == "note" || s.kind == "game") {
                 if (w.size() > 1) s.path = w[1];
                 first = 2;
             }
@@ -161,6 +162,62 @@ std::string afterTitle(const std::string& out) {
     return at == std::string::npos ? "<no title rule in output>\n" + out : out.substr(at + rule.size());
 }
 
+// Copies a game kept readable in UTF-8 (csv/ and kst/) into `dir`, converted.
+void copyGame(const kiro::test::TempDir& game, const fs::path& source) {
+    for (const char* folder : {"csv", "kst"}) {
+        if (!fs::is_directory(source / folder)) continue;
+        for (const auto& entry : fs::directory_iterator(source / folder)) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            std::stringstream text;
+            text << in.rdbuf();
+            game.write(std::string(folder) + "/" + entry.path().filename().string(), sjis(text.str()));
+        }
+    }
+}
+
+// One run of kiro: what is typed and what it must answer.
+struct Run {
+    std::string input;
+    int expectedExit = 0;
+    std::vector<const Section*> checks;  // stdout and contains sections
+};
+
+// Lines of a `mask` section are regular expressions; what they match is
+// replaced by <masked> in both the expected and the actual output (time
+// stamps of saves, for instance).
+std::string masked(std::string text, const std::vector<std::regex>& masks) {
+    for (const std::regex& re : masks) text = std::regex_replace(text, re, "<masked>");
+    return text;
+}
+
+void checkRun(const Run& run, const RunResult& r, const std::vector<std::regex>& masks, std::size_t index) {
+    SCOPED_TRACE("run " + std::to_string(index + 1));
+    ASSERT_FALSE(r.timedOut) << "kiro did not end within " << kTimeoutSeconds << " s; output so far:\n"
+                             << utf8(r.out);
+    EXPECT_EQ(r.status, run.expectedExit) << "output:\n" << utf8(r.out);
+    for (const Section* s : run.checks) {
+        if (s->kind == "stdout") {
+            std::string got = s->has("after-title") ? afterTitle(r.out) : r.out;
+            std::string want = bodyBytes(*s);
+            if (masks.empty()) {
+                EXPECT_EQ(utf8(got), utf8(want));
+                EXPECT_TRUE(got == want) << "bytes differ (same text after decoding)";
+            } else {
+                EXPECT_EQ(masked(utf8(got), masks), masked(utf8(want), masks));
+            }
+        } else {
+            std::string text = utf8(r.out);
+            std::size_t pos = 0;
+            for (const std::string& want : s->lines) {
+                std::size_t at = text.find(want, pos);
+                EXPECT_NE(at, std::string::npos) << "output lacks, in order: " << want << "\noutput:\n" << text;
+                if (at == std::string::npos) break;
+                pos = at + want.size();
+            }
+        }
+    }
+}
+
 void runCase(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::stringstream buf;
@@ -168,33 +225,24 @@ void runCase(const fs::path& file) {
     std::vector<Section> sections = parseCase(buf.str());
 
     kiro::test::TempDir game;
-    std::string input;
-    int expectedExit = 0;
+    std::vector<Run> runs(1);
+    std::vector<std::regex> masks;
+    bool started = false;  // a `stdin` section starts the next run after the first
     for (const Section& s : sections) {
         if (s.kind == "file") game.write(s.path, bodyBytes(s));
         else if (s.kind == "dir") fs::create_directories(fs::path(game.path()) / s.path);
-        else if (s.kind == "stdin") input = bodyBytes(s);
-        else if (s.kind == "exit") expectedExit = std::stoi(s.path);
+        else if (s.kind == "game") copyGame(game, fs::path(KIRO_SOURCE_DIR) / s.path);
+        else if (s.kind == "mask") for (const auto& l : s.lines) masks.emplace_back(l);
+        else if (s.kind == "stdin") {
+            if (started) runs.emplace_back();
+            started = true;
+            runs.back().input = bodyBytes(s);
+        } else if (s.kind == "exit") runs.back().expectedExit = std::stoi(s.path);
+        else if (s.kind == "stdout" || s.kind == "contains") runs.back().checks.push_back(&s);
     }
-    RunResult r = runKiro(game.path(), input);
-    ASSERT_FALSE(r.timedOut) << "kiro did not end within " << kTimeoutSeconds << " s; output so far:\n"
-                             << utf8(r.out);
-    EXPECT_EQ(r.status, expectedExit) << "output:\n" << utf8(r.out);
+    for (std::size_t i = 0; i < runs.size(); ++i) checkRun(runs[i], runKiro(game.path(), runs[i].input), masks, i);
     for (const Section& s : sections) {
-        if (s.kind == "stdout") {
-            std::string got = s.has("after-title") ? afterTitle(r.out) : r.out;
-            EXPECT_EQ(utf8(got), utf8(bodyBytes(s)));
-            EXPECT_EQ(got == bodyBytes(s), true) << "bytes differ (same text after decoding)";
-        } else if (s.kind == "contains") {
-            std::string text = utf8(r.out);
-            std::size_t pos = 0;
-            for (const std::string& want : s.lines) {
-                std::size_t at = text.find(want, pos);
-                EXPECT_NE(at, std::string::npos) << "output lacks, in order: " << want << "\noutput:\n" << text;
-                if (at == std::string::npos) break;
-                pos = at + want.size();
-            }
-        } else if (s.kind == "after") {
+        if (s.kind == "after") {
             EXPECT_TRUE(game.exists(s.path)) << s.path << " was not written";
             EXPECT_EQ(utf8(game.read(s.path)), utf8(bodyBytes(s))) << "in " << s.path;
         } else if (s.kind == "absent") {

@@ -8,7 +8,6 @@
 //
 //   kiro-play [GAME-DIRECTORY]    (default: the bundled sample game)
 #include <fcntl.h>
-#include <iconv.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -20,45 +19,9 @@
 #include <cstring>
 #include <string>
 
+#include "stream_converter.h"
+
 namespace {
-
-// Converts a byte stream chunk by chunk. A character cut at the end of a
-// chunk (a lead byte without its second byte, or a partial UTF-8 sequence) is
-// kept for the next chunk; a byte that cannot be converted becomes '?'.
-class StreamConverter {
-public:
-    StreamConverter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~StreamConverter() {
-        if (ok()) iconv_close(cd_);
-    }
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    std::string feed(const char* data, std::size_t size, bool final = false) {
-        pending_.append(data, size);
-        std::string out;
-        char* in = pending_.data();
-        std::size_t left = pending_.size();
-        char buf[8192];
-        while (left > 0) {
-            char* dst = buf;
-            std::size_t room = sizeof buf;
-            std::size_t r = iconv(cd_, &in, &left, &dst, &room);
-            out.append(buf, dst);
-            if (r != static_cast<std::size_t>(-1)) break;
-            if (errno == E2BIG) continue;
-            if (errno == EINVAL && !final) break;  // incomplete character: wait for more
-            out += '?';                            // invalid byte, or cut off at the very end
-            ++in;
-            --left;
-        }
-        pending_.erase(0, pending_.size() - left);
-        return out;
-    }
-
-private:
-    iconv_t cd_;
-    std::string pending_;
-};
 
 bool writeAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
@@ -104,8 +67,8 @@ pid_t startEngine(const std::string& engine, const char* gameDir, int& toEngine,
 
 // Shuttles bytes until the engine closes its output.
 void relay(int toEngine, int fromEngine) {
-    StreamConverter down("UTF-8", "CP932");  // engine -> terminal
-    StreamConverter up("CP932", "UTF-8");    // terminal -> engine
+    kiro::StreamConverter down("UTF-8", "CP932");  // engine -> terminal
+    kiro::StreamConverter up("CP932", "UTF-8");    // terminal -> engine
     bool inputOpen = true;
     char buf[4096];
     for (;;) {
@@ -143,7 +106,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     signal(SIGPIPE, SIG_IGN);
-    StreamConverter probe("UTF-8", "CP932");
+    kiro::StreamConverter probe("UTF-8", "CP932");
     if (!probe.ok()) {
         std::fprintf(stderr, "kiro-play: this system cannot convert Shift-JIS (CP932)\n");
         return 2;

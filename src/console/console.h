@@ -38,7 +38,10 @@ public:
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
 
-    void writeText(std::string_view text) { out_.append(text); }
+    void writeText(std::string_view text) {
+        out_.append(text);
+        if (out_.size() > kOutputLimit) flush();
+    }
     void writeNumber(std::int32_t value);
     void endLine();
     void flush();
@@ -62,6 +65,10 @@ public:
     void discardPending();
 
 private:
+    // A script that prints for ever without ending a line must not fill the
+    // memory: past this much pending output it is written out anyway.
+    static constexpr std::size_t kOutputLimit = 1 << 20;
+
     bool fetchLine();  // next line into line_, pos_ = 0; false at end of input
     bool atLineEnd() const { return pos_ >= line_.size(); }
     void discardUpToNewline(std::size_t limit);

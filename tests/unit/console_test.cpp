@@ -89,5 +89,14 @@ TEST(ConsoleWrite, OutputStaysBufferedUntilLineEndFlushOrRead) {
     EXPECT_EQ(f.io.output, "a-12\n?");
 }
 
+TEST(ConsoleWrite, EndlessOutputWithoutLineEndIsWrittenOutNotHoarded) {
+    ConsoleFixture f("");
+    std::string chunk(4096, 'x');
+    for (int i = 0; i < 600; ++i) f.console.writeText(chunk);  // 2.4 MiB, no line end
+    EXPECT_GE(f.io.output.size(), std::size_t{1} << 20);
+    f.console.flush();
+    EXPECT_EQ(f.io.output.size(), 600u * 4096u);
+}
+
 }  // namespace
 }  // namespace kiro

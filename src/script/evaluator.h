@@ -40,7 +40,47 @@ public:
     VariableStore& store() { return store_; }
 
 private:
+    // One operand and the operator joining it to the next term (-1: none).
+    struct Term {
+        std::int32_t value;
+        std::int32_t op;
+    };
+    // A parenthesised group being scanned: positions in text_, and where
+    // its text with inner groups replaced begins in groupText_.
+    struct Group {
+        std::size_t pos, end, textStart;
+    };
+    // The numeric index parts of a reference ("5", "TARGET:3").
+    struct IndexParts {
+        std::int32_t first = 0;
+        bool hasSecond = false;
+        std::int32_t second = 0;
+    };
+
+    std::int32_t evaluateGroups();
+    void openGroup(std::size_t open);
+    std::size_t matchTopLevelGroup(std::size_t open);
+    void closeGroup();
+    std::int32_t evaluateTerms(std::string_view text);
+    void tokenise(std::string_view text);
+    void addTerm(std::int32_t op);
+    std::int32_t reduceTerms();
+    IndexParts indexParts(std::string_view indexText);
+    std::int32_t indexPart(std::string_view part);
+    CharacterRecord& characterOf(const IndexParts& parts);
+
     VariableStore& store_;
+    // Buffers reused by every evaluation, so that evaluating allocates
+    // nothing once they have grown.
+    std::string text_;                  // the trimmed, upper-cased expression
+    std::string groupText_;             // group texts with inner groups replaced, innermost last
+    std::vector<Group> groups_;         // the groups being scanned, outermost first
+    std::vector<std::size_t> closing_;  // position of the ')' of each '(' of a closed group
+    std::vector<std::size_t> opens_;    // unclosed '(' while matching
+    std::vector<Term> terms_;
+    std::string token_, varName_;
+    bool isVariable_ = false;
+    unsigned passesUsed_ = 0;           // bit per reduction pass that has operators
 };
 
 }  // namespace kiro

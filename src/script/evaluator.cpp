@@ -1,0 +1,305 @@
+// Integer expressions: the parenthesis pass, the tokeniser and the five
+// reduction passes. Variable references are resolved in
+// evaluator_variables.cpp.
+//
+// The parenthesis pass is defined textually: a closed group at depth 0 is
+// evaluated on its own, its decimal value replaces it in the text, and the
+// scan goes on two bytes after the group's start. Done literally that is a
+// recursive, quadratic rescan. Here every group is scanned once, in place:
+// a stack of open groups (outermost first) each scans its own stretch of
+// text_, and groupText_ holds, one after another, the texts the open groups
+// have produced so far. When a group's scan ends its text is tokenised and
+// reduced, and the value takes the place of that text in the enclosing
+// group's output. Time and memory stay proportional to the expression.
+#include <array>
+#include <charconv>
+
+#include "data/variable_store.h"
+#include "script/errors.h"
+#include "script/evaluator.h"
+#include "script/text.h"
+
+namespace kiro {
+namespace {
+
+// What the tokeniser sees in a byte.
+enum CharClass : std::uint8_t {
+    kOtherChar, kDigitChar, kLetterChar, kUnderscoreChar, kColonChar, kBlankChar,
+    kMinusChar, kOperatorChar, kLeadChar,
+};
+
+constexpr std::array<CharClass, 256> makeCharClasses() {
+    std::array<CharClass, 256> classes{};
+    for (int c = '0'; c <= '9'; ++c) classes[c] = kDigitChar;
+    for (int c = 'A'; c <= 'Z'; ++c) classes[c] = kLetterChar;
+    for (int c = 0x81; c <= 0x9F; ++c) classes[c] = kLeadChar;
+    for (int c = 0xE0; c <= 0xFC; ++c) classes[c] = kLeadChar;
+    for (unsigned char c : std::string_view("+*/%=!<>&|")) classes[c] = kOperatorChar;
+    classes['-'] = kMinusChar;
+    classes['_'] = kUnderscoreChar;
+    classes[':'] = kColonChar;
+    classes[' '] = kBlankChar;
+    classes['\t'] = kBlankChar;
+    return classes;
+}
+constexpr std::array<CharClass, 256> kCharClasses = makeCharClasses();
+
+CharClass classOf(char c) { return kCharClasses[static_cast<unsigned char>(c)]; }
+bool isOperatorClass(CharClass k) { return k == kOperatorChar || k == kMinusChar; }
+
+enum class TokenState { Start, InNumber, InName, AfterOperand };
+
+// Operator codes of the term list; the last term carries kNoOperator.
+enum Operator : std::int32_t {
+    kNoOperator = -1, kPlusOp, kMinusOp, kTimesOp, kDivideOp, kRemainderOp, kEqualOp, kNotEqualOp,
+    kLessEqualOp, kLessOp, kGreaterEqualOp, kGreaterOp, kAndOp, kOrOp, kBitAndOp, kBitOrOp,
+};
+
+// The reduction pass (1-5) of each operator code: * / % bind tightest,
+// && and || loosest.
+constexpr std::array<std::uint8_t, 15> kPassOf = {2, 2, 1, 1, 1, 3, 3, 3, 3, 3, 3, 5, 5, 4, 4};
+constexpr int kPassCount = 5;
+
+// The operator starting at text[at]; a two-byte operator is recognised by
+// its second byte, which the tokeniser then skips as a stray character.
+std::int32_t operatorAt(std::string_view text, std::size_t at) {
+    const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+    switch (text[at]) {
+        case '+': return kPlusOp;
+        case '-': return kMinusOp;
+        case '*': return kTimesOp;
+        case '/': return kDivideOp;
+        case '%': return kRemainderOp;
+        case '=': if (next == '=') return kEqualOp; break;
+        case '!': if (next == '=') return kNotEqualOp; break;
+        case '<': return next == '=' ? kLessEqualOp : kLessOp;
+        case '>': return next == '=' ? kGreaterEqualOp : kGreaterOp;
+        case '&': return next == '&' ? kAndOp : kBitAndOp;
+        case '|': return next == '|' ? kOrOp : kBitOrOp;
+    }
+    throw CExecError(exec_error::kBadOperator);  // a lone = or !
+}
+
+// The arithmetic operators share the assignment operators' wrap-around and
+// division rules (error 18 on a zero divisor, INT32_MIN / -1 wraps).
+constexpr std::array<AssignKind, 5> kArithmeticKind = {kAdd, kSubtract, kMultiply, kDivide, kRemainder};
+
+std::int32_t combine(std::int32_t op, std::int32_t a, std::int32_t b) {
+    switch (op) {
+        case kEqualOp: return a == b;
+        case kNotEqualOp: return a != b;
+        case kLessEqualOp: return a <= b;
+        case kLessOp: return a < b;
+        case kGreaterEqualOp: return a >= b;
+        case kGreaterOp: return a > b;
+        case kAndOp: return a != 0 && b != 0;
+        case kOrOp: return a != 0 || b != 0;
+        case kBitAndOp: return a & b;
+        case kBitOrOp: return a | b;
+        default: return applyAssign(kArithmeticKind[static_cast<std::size_t>(op)], a, b);
+    }
+}
+
+constexpr std::size_t kNone = std::string::npos;
+
+}  // namespace
+
+std::int32_t Evaluator::evaluateExpression(std::string_view text) {
+    text_.assign(trimBlanks(text));
+    bool plain = true;  // nothing for the parenthesis pass to do
+    for (char& c : text_) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        else if (c == '(' || c == ')' || isLeadByte(c)) plain = false;
+    }
+    return plain ? evaluateTerms(text_) : evaluateGroups();
+}
+
+// The parenthesis pass. groups_[0] is the whole expression; deeper entries
+// are the groups being evaluated, each scanning text_ from pos to end.
+std::int32_t Evaluator::evaluateGroups() {
+    groupText_.clear();
+    groups_.clear();
+    groups_.push_back({0, text_.size(), 0});
+    if (closing_.size() < text_.size()) closing_.resize(text_.size());
+    for (;;) {
+        Group& group = groups_.back();
+        if (group.pos == group.end) {
+            if (groups_.size() == 1) return evaluateTerms(groupText_);
+            closeGroup();
+            continue;
+        }
+        const char c = text_[group.pos];
+        if (c == '(') {
+            openGroup(group.pos);
+        } else if (c == ')') {
+            throw CExecError(exec_error::kUnmatchedClose);
+        } else if (groups_.size() == 1 && isLeadByte(c)) {
+            // Inside a group the lead bytes were found when it was matched.
+            throw CExecError(exec_error::kDoubleByte);
+        } else {
+            groupText_ += c;
+            ++group.pos;
+        }
+    }
+}
+
+// A '(' met at depth 0 of the innermost open group.
+void Evaluator::openGroup(std::size_t open) {
+    const std::size_t close = groups_.size() == 1 ? matchTopLevelGroup(open) : closing_[open];
+    if (close == kNone) {
+        // Never closed: the rest stays in the text, where the tokeniser
+        // skips the parenthesis.
+        groupText_.append(text_, open, kNone);
+        groups_.back().pos = text_.size();
+        return;
+    }
+    if (close == open + 1) throw CExecError(exec_error::kEmptyGroup);
+    groups_.push_back({open + 1, close, groupText_.size()});
+}
+
+// Finds the ')' closing the '(' at `open` at the top level, recording the
+// closing position of every '(' inside for the inner groups. A lead byte
+// inside raises 12 before anything in the group is evaluated; kNone when
+// the text ends first.
+std::size_t Evaluator::matchTopLevelGroup(std::size_t open) {
+    opens_.clear();
+    for (std::size_t i = open; i < text_.size(); ++i) {
+        const char c = text_[i];
+        if (c == '(') {
+            opens_.push_back(i);
+        } else if (c == ')') {
+            closing_[opens_.back()] = i;
+            opens_.pop_back();
+            if (opens_.empty()) return i;
+        } else if (isLeadByte(c)) {
+            throw CExecError(exec_error::kDoubleByte);
+        }
+    }
+    return kNone;
+}
+
+// The innermost group's scan has ended: its value replaces its text.
+void Evaluator::closeGroup() {
+    const Group group = groups_.back();
+    const std::int32_t value = evaluateTerms(std::string_view(groupText_).substr(group.textStart));
+    groups_.pop_back();
+    char digits[12];
+    const char* digitsEnd = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const auto length = static_cast<std::size_t>(digitsEnd - digits);
+    groupText_.resize(group.textStart);
+    groupText_.append(digits, length);
+    // The scan goes on two bytes after the group's start. Past a value of
+    // two or more bytes that is the byte after the ')'; past a one-digit
+    // value the byte after the ')' is passed over unscanned (so "(1)(2)"
+    // leaves the second '(' unseen and its ')' unmatched).
+    Group& outer = groups_.back();
+    outer.pos = group.end + 1;
+    if (length == 1 && outer.pos < outer.end) groupText_ += text_[outer.pos++];
+}
+
+std::int32_t Evaluator::evaluateTerms(std::string_view text) {
+    tokenise(text);
+    // No operand at all, or an operator with nothing after it.
+    if (terms_.empty() || terms_.back().op != kNoOperator) throw CExecError(exec_error::kBadOperator);
+    return reduceTerms();
+}
+
+void Evaluator::tokenise(std::string_view text) {
+    terms_.clear();
+    token_.clear();
+    varName_.clear();
+    isVariable_ = false;
+    passesUsed_ = 0;
+    bool minus = false;
+    TokenState state = TokenState::Start;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const CharClass k = classOf(c);
+        switch (state) {
+            case TokenState::Start:
+                if (k == kDigitChar) {
+                    token_ += c;
+                    state = TokenState::InNumber;
+                } else if (k == kMinusChar) {
+                    if (minus) throw CExecError(exec_error::kDoubleMinus);
+                    token_ += c;
+                    minus = true;
+                } else if (k == kLetterChar) {
+                    isVariable_ = true;
+                    token_ += c;
+                    state = TokenState::InName;
+                } else if (k == kLeadChar) {
+                    throw CExecError(exec_error::kDoubleByte);
+                }
+                continue;  // anything else before an operand is skipped
+            case TokenState::InNumber:
+                if (k == kDigitChar) token_ += c;
+                else if (k == kBlankChar) state = TokenState::AfterOperand;
+                else if (!isOperatorClass(k)) throw CExecError(exec_error::kAfterNumber);
+                else break;
+                continue;
+            case TokenState::InName:
+                if (k == kLetterChar || k == kUnderscoreChar) {
+                    token_ += c;
+                } else if (k == kColonChar) {
+                    // The first ':' ends the name; later ones belong to the index.
+                    if (varName_.empty()) varName_.swap(token_);
+                    else token_ += c;
+                    state = TokenState::Start;
+                } else if (k == kBlankChar) {
+                    state = TokenState::AfterOperand;
+                } else if (!isOperatorClass(k)) {
+                    throw CExecError(exec_error::kAfterName);
+                } else {
+                    break;
+                }
+                continue;
+            case TokenState::AfterOperand:
+                if (k == kBlankChar) continue;
+                if (!isOperatorClass(k)) throw CExecError(exec_error::kNoOperatorAfterBlank);
+                break;
+        }
+        // At an operator: it ends the pending operand's term.
+        addTerm(operatorAt(text, i));
+        minus = false;
+        state = TokenState::Start;
+    }
+    if (!token_.empty()) addTerm(kNoOperator);
+}
+
+// The pending operand becomes a term; variables are read now, left to right.
+void Evaluator::addTerm(std::int32_t op) {
+    std::int32_t value;
+    if (!isVariable_) value = decimalValue(token_);
+    else if (varName_.empty()) value = readVariable(token_, {});
+    else value = readVariable(varName_, token_);
+    terms_.push_back({value, op});
+    if (op != kNoOperator) passesUsed_ |= 1u << kPassOf[static_cast<std::size_t>(op)];
+    token_.clear();
+    varName_.clear();
+    isVariable_ = false;
+}
+
+// Five left-to-right passes, one per precedence level; each folds a term
+// into its left neighbour while the operator between them is of the pass.
+std::int32_t Evaluator::reduceTerms() {
+    for (int pass = 1; pass <= kPassCount && terms_.size() > 1; ++pass) {
+        if (!(passesUsed_ & (1u << pass))) continue;
+        std::size_t kept = 0;
+        Term current = terms_[0];
+        for (std::size_t next = 1; next < terms_.size(); ++next) {
+            if (kPassOf[static_cast<std::size_t>(current.op)] == pass) {
+                current.value = combine(current.op, current.value, terms_[next].value);
+                current.op = terms_[next].op;
+            } else {
+                terms_[kept++] = current;
+                current = terms_[next];
+            }
+        }
+        terms_[kept++] = current;
+        terms_.resize(kept);
+    }
+    return terms_[0].value;
+}
+
+}  // namespace kiro

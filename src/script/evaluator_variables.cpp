@@ -1,0 +1,149 @@
+// Variable references: reading and assigning one integer or string
+// variable named by text, resolved against the store's name tables.
+//
+// An index text has at most two parts, "first" and "first:second"; each is
+// a number or a bare variable name. With a second part, a per-character
+// variable addresses character `first`, element `second`; without one, the
+// TARGET character, element `first`. A second part of -1 counts as absent.
+#include <utility>
+
+#include "data/variable_store.h"
+#include "script/errors.h"
+#include "script/evaluator.h"
+#include "script/text.h"
+
+namespace kiro {
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool isCharacterArray(std::int32_t code) { return code >= 0 && code < kCharacterArrayCount; }
+
+// ISASSI and NO; 19 lies in the per-character range but has no name.
+bool isCharacterScalar(std::int32_t code) { return code >= kIsAssi && code < kFirstGlobalCode; }
+
+// "NAME:index" cut at its first ':'; no ':' gives an empty index text.
+std::pair<std::string_view, std::string_view> cutReference(std::string_view text) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) return {text, {}};
+    return {text.substr(0, colon), text.substr(colon + 1)};
+}
+
+bool inside(std::int32_t index, std::size_t size) { return static_cast<std::uint32_t>(index) < size; }
+
+}  // namespace
+
+std::int32_t Evaluator::indexPart(std::string_view part) {
+    if (!part.empty() && isDigit(part[0])) return decimalValue(part);
+    return readVariable(part, {});  // an empty part is a name no table holds
+}
+
+Evaluator::IndexParts Evaluator::indexParts(std::string_view indexText) {
+    IndexParts parts;
+    if (indexText.empty()) return parts;
+    const std::size_t colon = indexText.find(':');
+    parts.first = indexPart(indexText.substr(0, colon));
+    if (colon != std::string_view::npos && colon + 1 < indexText.size()) {
+        parts.second = indexPart(indexText.substr(colon + 1));
+        parts.hasSecond = parts.second != -1;
+    }
+    return parts;
+}
+
+// The character a per-character array reference addresses.
+CharacterRecord& Evaluator::characterOf(const IndexParts& parts) {
+    return store_.characterAt(parts.hasSecond ? parts.first : store_.at(kTarget));
+}
+
+std::int32_t Evaluator::readVariableRef(std::string_view text) {
+    auto [name, indexText] = cutReference(text);
+    return readVariable(name, indexText);
+}
+
+std::int32_t Evaluator::readVariable(std::string_view name, std::string_view indexText) {
+    name = trimBlanks(name);
+    const IndexParts parts = indexParts(trimBlanks(indexText));
+    const std::optional<std::int32_t> found = VariableStore::lookupIntVariable(name);
+    if (!found) throw CExecError(exec_error::kReadUnknownName);
+    const std::int32_t code = *found;
+    if (isCharacterArray(code))
+        return characterOf(parts).get(code, parts.hasSecond ? parts.second : parts.first);
+    if (isCharacterScalar(code)) return store_.characterAt(parts.first).get(code, 0);
+    if (code == kRand) return store_.randomBelow(parts.first);
+    if (code == kCharaNum) return store_.characterCount();
+    if (code < 0 || code >= kGlobalSlots) throw CExecError(exec_error::kReadSlot);
+    const std::vector<std::int32_t>& entries = store_.global(code);
+    if (!inside(parts.first, entries.size())) throw CExecError(exec_error::kReadIndex);
+    return entries[static_cast<std::size_t>(parts.first)];
+}
+
+void Evaluator::assignVariableRef(AssignKind kind, std::string_view text, std::int32_t value) {
+    auto [name, indexText] = cutReference(text);
+    assignVariable(kind, name, indexText, value);
+}
+
+void Evaluator::assignVariable(AssignKind kind, std::string_view name, std::string_view indexText,
+                               std::int32_t value) {
+    name = trimBlanks(name);
+    const IndexParts parts = indexParts(trimBlanks(indexText));
+    const std::optional<std::int32_t> found = VariableStore::lookupIntVariable(name);
+    if (!found) throw CExecError(exec_error::kAssignUnknownName);
+    const std::int32_t code = *found;
+    if (isCharacterArray(code)) {
+        characterOf(parts).modify(code, parts.hasSecond ? parts.second : parts.first, kind, value);
+        return;
+    }
+    if (isCharacterScalar(code)) {
+        store_.characterAt(parts.first).modify(code, 0, kind, value);
+        return;
+    }
+    // RAND and CHARANUM land here too: their storage is never read back.
+    if (code < 0 || code >= kGlobalSlots) throw CExecError(exec_error::kAssignSlot);
+    std::vector<std::int32_t>& entries = store_.global(code);
+    if (!inside(parts.first, entries.size())) throw CExecError(exec_error::kAssignIndex);
+    std::int32_t& entry = entries[static_cast<std::size_t>(parts.first)];
+    entry = applyAssign(kind, entry, value);  // throws before storing on a zero divisor
+}
+
+std::string Evaluator::readStringVariable(std::string_view text) {
+    auto [name, indexText] = cutReference(text);
+    // A string index is one number or one bare name; an empty index text
+    // is a name no table holds.
+    const std::int32_t index = !indexText.empty() && isDigit(indexText[0]) ? decimalValue(indexText)
+                                                                           : readVariable(indexText, {});
+    const std::optional<std::int32_t> found = VariableStore::lookupStringVariable(name);
+    if (!found) throw CExecError(exec_error::kStringUnknownName);
+    const std::int32_t code = *found;
+    if (code == kName || code == kCallName) return store_.characterAt(index).getName(code);
+    if (code >= kAblName && code <= kItemName) {
+        // A number the table has no entry for reads as the empty text.
+        const NameTable& table = store_.nameTable(code);
+        auto entry = table.find(index);
+        return entry == table.end() ? std::string() : entry->second;
+    }
+    if (code < 0 || code >= kStringSlots) throw CExecError(exec_error::kStringSlot);
+    const std::vector<std::string>& entries = store_.strings(code);
+    if (!inside(index, entries.size())) throw CExecError(exec_error::kStringIndex);
+    return entries[static_cast<std::size_t>(index)];
+}
+
+void Evaluator::assignStringVariable(std::string_view name, std::string_view indexText,
+                                     std::string_view text) {
+    const IndexParts parts = indexParts(indexText);
+    const std::optional<std::int32_t> found = VariableStore::lookupStringVariable(name);
+    if (!found) throw CExecError(exec_error::kAssignUnknownName);
+    const std::int32_t code = *found;
+    if (code == kName || code == kCallName) {
+        // Without a second part the TARGET character's name changes, whatever
+        // the first part says.
+        characterOf(parts).setName(code, std::string(text));
+        return;
+    }
+    if (code < 0 || code >= kStringSlots) throw CExecError(exec_error::kAssignSlot);
+    // The name tables have no string array: assigning to them raises 6.
+    std::vector<std::string>& entries = store_.strings(code);
+    if (!inside(parts.first, entries.size())) throw CExecError(exec_error::kAssignIndex);
+    entries[static_cast<std::size_t>(parts.first)].assign(text);
+}
+
+}  // namespace kiro

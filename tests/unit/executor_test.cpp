@@ -15,6 +15,7 @@
 #include "script/loader.h"
 #include "script/runtime.h"
 #include "support/sjis.h"
+#include "support/test_runtime.h"
 
 namespace kiro {
 namespace {
@@ -23,10 +24,9 @@ using test::sjis;
 using test::utf8;
 
 // A game of one script file "t.kst" on an in-memory console.
-struct ScriptGame {
-    explicit ScriptGame(std::string_view script, std::string input = {}) : io(std::move(input)) {
-        loadScriptText(program, console, "t.kst", sjis(script));
-        io.output.clear();
+struct ScriptGame : test::TestRuntime {
+    explicit ScriptGame(std::string_view script, std::string input = {}) : TestRuntime(std::move(input)) {
+        load(script);
     }
 
     // Runs `name` at top level; the text written while it ran.
@@ -40,13 +40,6 @@ struct ScriptGame {
     std::int32_t value(std::int32_t code, std::int32_t index = 0) { return store.at(code, index); }
     // Integer variables named by a letter: A is 50, B 51, ...
     std::int32_t letter(char c) { return store.at(kLetterA + (c - 'A')); }
-
-    StringConsoleIo io;
-    Console console{io};
-    VariableStore store;
-    ScriptProgram program;
-    GameBase base;
-    Runtime rt{console, store, program, base};
 };
 
 bool reported(const std::string& output, std::string_view utf8Message) {

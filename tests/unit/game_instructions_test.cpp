@@ -14,6 +14,7 @@
 #include "script/runtime.h"
 #include "script/script_program.h"
 #include "support/sjis.h"
+#include "support/test_runtime.h"
 
 namespace kiro {
 namespace {
@@ -23,14 +24,10 @@ using Handler = StepOutcome (*)(ScriptExecutor&, const ScriptLine&);
 
 // A runtime over an in-memory console with `characters` characters named
 // C0, C1, ...
-class Harness {
+class Harness : public test::TestRuntime {
 public:
-    explicit Harness(int characters = 1, std::string input = {}) : io(std::move(input)) {
-        for (int i = 0; i < characters; ++i) {
-            CharacterRecord record;
-            record.name = "C" + std::to_string(i);
-            store.addCharacter(record);
-        }
+    explicit Harness(int characters = 1, std::string input = {}) : TestRuntime(std::move(input)) {
+        addCharacters(characters);
     }
 
     void run(Handler handler, std::string_view argument = {}) {
@@ -42,17 +39,6 @@ public:
         store.nameTable(table)[number] = sjis(utf8);
     }
 
-    std::string output() {
-        console.flush();
-        return io.output;
-    }
-
-    StringConsoleIo io;
-    Console console{io};
-    VariableStore store;
-    ScriptProgram program;
-    GameBase gameBase;
-    Runtime rt{console, store, program, gameBase};
     ScriptExecutor executor{rt};
     ScriptLine line;
 };

@@ -14,6 +14,7 @@
 #include "script/loader.h"
 #include "script/runtime.h"
 #include "support/sjis.h"
+#include "support/test_runtime.h"
 
 namespace kiro {
 namespace {
@@ -86,23 +87,14 @@ TEST(GameState, BeginTrainStartsTrainingFromCleanValues) {
 }
 
 // Event functions on an in-memory console; each prints its letter.
-struct EventGame {
-    explicit EventGame(std::string_view script) {
-        loadScriptText(program, console, "e.kst", test::sjis(script));
-        io.output.clear();
-    }
+struct EventGame : test::TestRuntime {
+    explicit EventGame(std::string_view script) { load(script, "e.kst"); }
     std::string runEvent(std::string_view name) {
         io.output.clear();
         runEventFunctions(rt, name);
         console.flush();
         return io.output;
     }
-    StringConsoleIo io;
-    Console console{io};
-    VariableStore store;
-    ScriptProgram program;
-    GameBase base;
-    Runtime rt{console, store, program, base};
 };
 
 TEST(EventPasses, SingleIsJudgedByResultAsTheFunctionLeftIt) {

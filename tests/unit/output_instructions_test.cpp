@@ -15,6 +15,7 @@
 #include "script/runtime.h"
 #include "script/script_program.h"
 #include "support/sjis.h"
+#include "support/test_runtime.h"
 
 namespace kiro {
 namespace {
@@ -23,9 +24,9 @@ using test::sjis;
 using Handler = StepOutcome (*)(ScriptExecutor&, const ScriptLine&);
 
 // A runtime over an in-memory console, with the typed input given.
-class Harness {
+class Harness : public test::TestRuntime {
 public:
-    explicit Harness(std::string input = {}) : io(std::move(input)) {}
+    explicit Harness(std::string input = {}) : TestRuntime(std::move(input)) {}
 
     void run(Handler handler, std::string_view argument) {
         line.argument = std::string(argument);
@@ -44,17 +45,6 @@ public:
         return -1;
     }
 
-    std::string output() {
-        console.flush();
-        return io.output;
-    }
-
-    StringConsoleIo io;
-    Console console{io};
-    VariableStore store;
-    ScriptProgram program;
-    GameBase gameBase;
-    Runtime rt{console, store, program, gameBase};
     ScriptExecutor executor{rt};
     ScriptLine line;
 };

@@ -1,0 +1,39 @@
+// The checks run over a loaded game. Each looks at one kind of fault and
+// adds what it finds; none changes the game.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "finding.h"
+#include "game_loader.h"
+
+namespace kiro::check {
+
+// IF/ELSEIF/ELSE/ENDIF and REPEAT/REND/CONTINUE/BREAK balance per function.
+void checkBlocks(const LoadedGame& game, Findings& findings);
+// GOTO labels, CALL/JUMP functions and BEGIN targets that do not exist.
+void checkReferences(const LoadedGame& game, Findings& findings);
+// Expressions and references that fail whatever the variables hold.
+void checkExpressions(const LoadedGame& game, Findings& findings);
+// Training commands, entry point names, ADDCHARA numbers, duplicate functions.
+void checkGameRules(const LoadedGame& game, Findings& findings);
+
+// Shared by the checks --------------------------------------------------
+
+// Every definition of every function name, with its name.
+using DefinitionVisitor = std::function<void(const std::string& name, const FunctionDefinition& definition)>;
+void forEachDefinition(const ScriptProgram& program, const DefinitionVisitor& visit);
+
+// "kst/a.kst", where findings about a definition's lines go.
+std::string pathOf(const FunctionDefinition& definition);
+
+// A script text for a message: UTF-8 between single quotes, so that blanks
+// at either end stay visible.
+std::string quoted(std::string_view sjisText);
+
+// The keyword of an instruction code ("IF"), or the statement's own text
+// for assignments.
+std::string keywordOf(const ScriptLine& line);
+
+}  // namespace kiro::check

@@ -1,5 +1,6 @@
-// Micro-benchmarks of the hot paths: evaluating expressions, loading script
-// text, and executing loops, calls and formatted output.
+// Micro-benchmarks of the hot paths: evaluating expressions (from their
+// text and from their parsed steps), loading script text, and executing
+// loops, calls and formatted output.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -9,6 +10,7 @@
 #include "data/variable_store.h"
 #include "script/evaluator.h"
 #include "script/executor.h"
+#include "script/expression_code.h"
 #include "script/loader.h"
 #include "script/runtime.h"
 
@@ -33,6 +35,25 @@ BENCHMARK_CAPTURE(evaluate, variables, "A + COUNT * 3 % 7");
 BENCHMARK_CAPTURE(evaluate, parentheses, "(C + A / 3 + (COUNT & 15)) % 10007");
 BENCHMARK_CAPTURE(evaluate, character_index, "ABL:TARGET:2 * 10 >= 50 && CFLAG:TARGET:5 == 0");
 
+// The same expressions run from the steps a script line keeps.
+void evaluateParsed(benchmark::State& state, const char* expression) {
+    VariableStore store;
+    store.addCharacter(CharacterRecord{});
+    Evaluator evaluator(store);
+    const Expression parsed(expression);
+    if (!parsed.compiled()) state.SkipWithError("the expression did not compile");
+    for (auto _ : state) benchmark::DoNotOptimize(parsed.evaluate(evaluator));
+}
+BENCHMARK_CAPTURE(evaluateParsed, literal_arith, "1 + 2 * 3 - 4 / 2");
+BENCHMARK_CAPTURE(evaluateParsed, variables, "A + COUNT * 3 % 7");
+BENCHMARK_CAPTURE(evaluateParsed, parentheses, "(C + A / 3 + (COUNT & 15)) % 10007");
+BENCHMARK_CAPTURE(evaluateParsed, character_index, "ABL:TARGET:2 * 10 >= 50 && CFLAG:TARGET:5 == 0");
+
+void compileExpressionText(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(compileExpression("(C + A / 3 + (COUNT & 15)) % 10007"));
+}
+BENCHMARK(compileExpressionText);
+
 std::string generatedScript(int functions, int linesEach) {
     std::string text;
     for (int f = 0; f < functions; ++f) {
@@ -50,19 +71,24 @@ std::string generatedScript(int functions, int linesEach) {
     return text;
 }
 
+// Loading keeps a record per line; with `made` every function's lines are
+// then made as well (what running all of them would cost).
 void loadScript(benchmark::State& state) {
+    const bool made = state.range(0) != 0;
     std::string text = generatedScript(100, 1000);
     NullIo io;
     Console console(io);
     for (auto _ : state) {
         ScriptProgram program;
         loadScriptText(program, console, "bench.kst", text);
+        if (made)
+            for (const auto& [name, definitions] : program.functions()) benchmark::DoNotOptimize(definitions[0]->lines.begin());
         benchmark::DoNotOptimize(program.findFunction("FUNC0"));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
     state.SetItemsProcessed(state.iterations() * 100 * 1000);
 }
-BENCHMARK(loadScript)->Unit(benchmark::kMillisecond);
+BENCHMARK(loadScript)->Arg(0)->Arg(1)->ArgName("made")->Unit(benchmark::kMillisecond);
 
 void runScript(benchmark::State& state, const char* source) {
     NullIo io;

@@ -5,6 +5,7 @@
 // what a stream reader would still find buffered.
 #include "console/console.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,7 +39,7 @@ void Console::writeNumber(std::int32_t value) {
 
 void Console::endLine() {
     out_ += '\n';
-    flush();
+    if (flushEachLine_ || out_.size() >= kHeldOutput) flush();
 }
 
 void Console::flush() {
@@ -125,6 +126,21 @@ std::string Console::readWord() {
     while (!atLineEnd() && !isSpace(static_cast<unsigned char>(line_[pos_]))) ++pos_;
     return line_.substr(start, pos_ - start);
 }
+
+namespace {
+
+// A regular file or /dev/null: nobody reads it while it is written.
+bool standardOutputUnwatched() {
+    struct stat out, null;
+    if (fstat(STDOUT_FILENO, &out) != 0) return false;
+    if (S_ISREG(out.st_mode)) return true;
+    return S_ISCHR(out.st_mode) && stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) &&
+           out.st_rdev == null.st_rdev;
+}
+
+}  // namespace
+
+StdConsoleIo::StdConsoleIo() : watched_(!standardOutputUnwatched()) {}
 
 bool StdConsoleIo::readLine(std::string& line) {
     int c;

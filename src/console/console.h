@@ -5,6 +5,12 @@
 // Text is bytes (Shift-JIS) and passes through unchanged. Input is taken one
 // line at a time, so "input already buffered" is exactly the unconsumed rest
 // of the current line; piped input therefore behaves like typing.
+//
+// Output goes out at every end of line when someone may be watching it (a
+// terminal, or a pipe to a program such as kiro-play): a prompt must show
+// before the engine waits. Output to a file or /dev/null is held back until
+// the next read, the end of the program, or a large amount has gathered;
+// the bytes are the same either way.
 #pragma once
 
 #include <cstdint>
@@ -29,11 +35,13 @@ public:
     // false at end of input.
     virtual bool readLine(std::string& line) = 0;
     virtual void write(std::string_view bytes) = 0;
+    // Whether the output may be read line by line as it comes.
+    virtual bool watched() const { return true; }
 };
 
 class Console {
 public:
-    explicit Console(ConsoleIo& io) : io_(io) {}
+    explicit Console(ConsoleIo& io) : io_(io), flushEachLine_(io.watched()) {}
     ~Console();
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
@@ -68,12 +76,15 @@ private:
     // A script that prints for ever without ending a line must not fill the
     // memory: past this much pending output it is written out anyway.
     static constexpr std::size_t kOutputLimit = 1 << 20;
+    // Output nobody watches goes out in blocks of about this size.
+    static constexpr std::size_t kHeldOutput = 1 << 16;
 
     bool fetchLine();  // next line into line_, pos_ = 0; false at end of input
     bool atLineEnd() const { return pos_ >= line_.size(); }
     void discardUpToNewline(std::size_t limit);
 
     ConsoleIo& io_;
+    const bool flushEachLine_;
     std::string out_;
     std::string line_;
     std::size_t pos_ = 0;
@@ -82,11 +93,17 @@ private:
 };
 
 // Standard input and output of the process, unbuffered below the console's
-// own buffer.
+// own buffer. Standard output is watched unless, at start, it is a regular
+// file or /dev/null.
 class StdConsoleIo : public ConsoleIo {
 public:
+    StdConsoleIo();
     bool readLine(std::string& line) override;
     void write(std::string_view bytes) override;
+    bool watched() const override { return watched_; }
+
+private:
+    bool watched_;
 };
 
 // In-memory streams for tests: reads from a fixed text, collects output.
@@ -95,7 +112,9 @@ public:
     explicit StringConsoleIo(std::string input = {}) : input_(std::move(input)) {}
     bool readLine(std::string& line) override;
     void write(std::string_view bytes) override { output += bytes; }
+    bool watched() const override { return watchedOutput; }
     std::string output;
+    bool watchedOutput = true;  // read by a Console when it is made
 
 private:
     std::string input_;

@@ -2,10 +2,14 @@
 #include "data/game_files.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace kiro {
@@ -54,6 +58,66 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
     std::size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) bytes.append(buf, n);
     return !std::ferror(f.get());
+}
+
+namespace {
+
+// Closes the descriptor however the read ends.
+struct FileDescriptor {
+    explicit FileDescriptor(int f) : fd(f) {}
+    ~FileDescriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int fd;
+};
+
+// read() that retries when a signal interrupts it; -1 on a failure.
+ssize_t readSome(int fd, char* into, std::size_t room) {
+    for (;;) {
+        ssize_t n = ::read(fd, into, room);
+        if (n >= 0 || errno != EINTR) return n;
+    }
+}
+
+// Appends `extra` bytes to the block, growing it to at least twice its size.
+void grow(FileBytes& bytes, std::size_t& capacity, const char* extra, std::size_t count) {
+    std::size_t bigger = std::max(capacity * 2, bytes.size + count);
+    auto block = std::make_unique_for_overwrite<char[]>(bigger);
+    if (bytes.size > 0) std::memcpy(block.get(), bytes.data.get(), bytes.size);
+    std::memcpy(block.get() + bytes.size, extra, count);
+    bytes.data = std::move(block);
+    bytes.size += count;
+    capacity = bigger;
+}
+
+}  // namespace
+
+// The block starts at the size the file has now, so a regular file takes one
+// read into it and one more to see its end; a file that grows meanwhile, or
+// one without a size (a pipe), is read on until its end all the same.
+bool readWholeFile(const std::string& path, FileBytes& bytes) {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.fd < 0) return false;
+    struct stat st;
+    if (fstat(file.fd, &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    std::size_t capacity = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+    bytes.data = std::make_unique_for_overwrite<char[]>(capacity);
+    bytes.size = 0;
+    for (;;) {
+        ssize_t n;
+        if (bytes.size < capacity) {
+            n = readSome(file.fd, bytes.data.get() + bytes.size, capacity - bytes.size);
+            if (n > 0) bytes.size += static_cast<std::size_t>(n);
+        } else {
+            char probe[4096];  // the block is full: is there more?
+            n = readSome(file.fd, probe, sizeof probe);
+            if (n > 0) grow(bytes, capacity, probe, static_cast<std::size_t>(n));
+        }
+        if (n == 0) return true;
+        if (n < 0) return false;
+    }
 }
 
 bool LineReader::next(std::string_view& line) {

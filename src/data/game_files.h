@@ -2,6 +2,7 @@
 // it, reading a whole file, and cutting its bytes into lines.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,14 @@ std::vector<std::string> listGameFiles(const std::string& folder, std::string_vi
 
 // Reads a whole file; false when it cannot be opened or read.
 bool readWholeFile(const std::string& path, std::string& bytes);
+
+// A whole file in one block of its own, for loaders that keep it and point
+// into it.
+struct FileBytes {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+};
+bool readWholeFile(const std::string& path, FileBytes& bytes);
 
 // Walks the lines of a file's bytes: each line runs up to a line feed, a CR
 // just before the line feed is not part of it, and a last line without a

@@ -1,6 +1,11 @@
 // Control flow of kiro basic: IF blocks, SIF, REPEAT loops over COUNT:0,
 // GOTO, CALL/JUMP/RETURN, BEGIN, RESTART, QUIT, TIMES and the two kinds of
 // assignment. Each handler works on the executor's state; step() moves pc.
+//
+// Conditions and assignments run their line's parsed expression; GOTO, CALL
+// and JUMP keep where they went (the program never changes once loaded, and
+// only successful look-ups are kept, so a failing one fails again the same
+// way).
 #include <cstdlib>
 #include <string>
 
@@ -9,6 +14,7 @@
 #include "script/errors.h"
 #include "script/executor.h"
 #include "script/instruction_table.h"
+#include "script/line_form.h"
 #include "script/runtime.h"
 #include "script/text.h"
 
@@ -16,7 +22,68 @@ namespace kiro {
 namespace {
 
 std::int32_t evaluate(ScriptExecutor& ex, const ScriptLine& line) {
-    return ex.rt.evaluator.evaluateExpression(line.argument);
+    return formOf<ExpressionForm>(line).expression.evaluate(ex.rt.evaluator);
+}
+
+// An integer assignment: its right-hand side and its target, resolved.
+struct AssignForm : LineForm {
+    explicit AssignForm(const ScriptLine& line)
+        : value(line.argument), target(resolveReference(line.target, line.targetIndex)) {}
+    Expression value;
+    VariableRef target;
+};
+
+// The line a GOTO goes to, in the function it was found in.
+struct GotoForm : LineForm {
+    explicit GotoForm(const ScriptLine&) {}
+    const FunctionDefinition* function = nullptr;
+    std::int32_t pc = 0;
+};
+
+// The function a CALL or JUMP names, in the program it was found in.
+struct CallForm : LineForm {
+    explicit CallForm(const ScriptLine&) {}
+    const ScriptProgram* program = nullptr;
+    const FunctionDefinition* definition = nullptr;
+};
+
+const FunctionDefinition& calledFunction(ScriptExecutor& ex, const ScriptLine& line) {
+    CallForm& form = formOf<CallForm>(line);
+    if (form.program != &ex.rt.program) {
+        const FunctionDefinition* definition = ex.rt.program.findFunction(line.argument);
+        if (!definition) throw CExecError(exec_error::kNoFunction, std::string(line.argument));
+        form.program = &ex.rt.program;
+        form.definition = definition;
+    }
+    return *form.definition;
+}
+
+// The executor for a CALL at the current depth, in the state of a newly
+// made one. Calls at one depth never overlap, so each depth keeps one
+// executor, and its stacks keep their room: a CALL allocates nothing.
+ScriptExecutor& freshCallee(Runtime& rt) {
+    const auto depth = static_cast<std::size_t>(rt.callDepth);
+    while (rt.callees.size() < depth) rt.callees.push_back(std::make_unique<ScriptExecutor>(rt));
+    ScriptExecutor& callee = *rt.callees[depth - 1];
+    callee.savedBranchStack.clear();  // start() resets the rest
+    callee.repeatCount = 0;
+    return callee;
+}
+
+// The index of the label's line in the running function.
+std::int32_t labelLine(ScriptExecutor& ex, const ScriptLine& line) {
+    GotoForm& form = formOf<GotoForm>(line);
+    if (form.function == ex.function) return form.pc;
+    const LabelEntry* label = findLabel(*ex.function, line.argument);
+    if (!label) throw CExecError(exec_error::kNoLabel, std::string(line.argument));
+    const std::span<const ScriptLine> lines = ex.function->lines;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].lineNumber != label->lineNumber) continue;
+        form.function = ex.function;
+        form.pc = static_cast<std::int32_t>(i);
+        return form.pc;
+    }
+    throw CExecError(exec_error::kNoLabel, std::string(line.argument));
 }
 
 std::int32_t& resultVariable(ScriptExecutor& ex) { return ex.rt.store.at(kResult); }
@@ -162,25 +229,17 @@ StepOutcome execBreak(ScriptExecutor& ex, const ScriptLine&) {
 // ---- Jumps and calls -----------------------------------------------------
 
 StepOutcome execGoto(ScriptExecutor& ex, const ScriptLine& line) {
-    const LabelEntry* label = findLabel(*ex.function, line.argument);
-    if (!label) throw CExecError(exec_error::kNoLabel, line.argument);
-    const std::vector<ScriptLine>& lines = ex.function->lines;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].lineNumber != label->lineNumber) continue;
-        ex.pc = static_cast<std::int32_t>(i);  // step() then goes on after the label line
-        ex.branchStack.clear();
-        return StepOutcome::Next;
-    }
-    throw CExecError(exec_error::kNoLabel, line.argument);
+    ex.pc = labelLine(ex, line);  // step() then goes on after the label line
+    ex.branchStack.clear();
+    return StepOutcome::Next;
 }
 
 StepOutcome execCall(ScriptExecutor& ex, const ScriptLine& line) {
-    const FunctionDefinition* definition = ex.rt.program.findFunction(line.argument);
-    if (!definition) throw CExecError(exec_error::kNoFunction, line.argument);
+    const FunctionDefinition& definition = calledFunction(ex, line);
     if (ex.rt.callDepth >= kMaxCallDepth) throw CExecError(exec_error::kCallTooDeep);
     CallDepth depth(ex.rt.callDepth);
-    ScriptExecutor callee(ex.rt);
-    callee.start(definition, &ex);
+    ScriptExecutor& callee = freshCallee(ex.rt);
+    callee.start(&definition, &ex);
     callee.runToEnd();
     callee.idle = true;
     ex.rt.currentLine = nullptr;
@@ -189,9 +248,7 @@ StepOutcome execCall(ScriptExecutor& ex, const ScriptLine& line) {
 
 StepOutcome execJump(ScriptExecutor& ex, const ScriptLine& line) {
     if (ex.caller) throw CExecError(exec_error::kJumpFromCall);
-    const FunctionDefinition* definition = ex.rt.program.findFunction(line.argument);
-    if (!definition) throw CExecError(exec_error::kNoFunction, line.argument);
-    ex.function = definition;
+    ex.function = &calledFunction(ex, line);
     restartRun(ex);
     return StepOutcome::Stay;
 }
@@ -203,7 +260,7 @@ StepOutcome execReturn(ScriptExecutor& ex, const ScriptLine& line) {
 
 StepOutcome execBegin(ScriptExecutor& ex, const ScriptLine& line) {
     const auto target = lookupBeginTarget(line.argument);
-    if (!target) throw CExecError(exec_error::kBadBeginTarget, line.argument);
+    if (!target) throw CExecError(exec_error::kBadBeginTarget, std::string(line.argument));
     ex.rt.game.begin(*target, ex.rt.store);
     return StepOutcome::End;
 }
@@ -222,9 +279,11 @@ StepOutcome execQuit(ScriptExecutor& ex, const ScriptLine&) {
 // ---- Assignments ---------------------------------------------------------
 
 StepOutcome execIntAssign(ScriptExecutor& ex, const ScriptLine& line) {
-    const std::int32_t value = evaluate(ex, line);  // a failing right-hand side leaves the target alone
+    const AssignForm& form = formOf<AssignForm>(line);
+    // A failing right-hand side leaves the target alone.
+    const std::int32_t value = form.value.evaluate(ex.rt.evaluator);
     const auto kind = static_cast<AssignKind>(line.code - kIntAssign);
-    ex.rt.evaluator.assignVariable(kind, line.target, line.targetIndex, value);
+    ex.rt.evaluator.assignReference(kind, form.target, value);
     return StepOutcome::Next;
 }
 
@@ -236,7 +295,7 @@ StepOutcome execStrAssign(ScriptExecutor& ex, const ScriptLine& line) {
 StepOutcome execTimes(ScriptExecutor& ex, const ScriptLine& line) {
     const std::string_view argument = line.argument;
     const std::size_t comma = findSingleByte(argument, ',');
-    if (comma == std::string_view::npos) throw CExecError(exec_error::kTimesArguments, line.argument);
+    if (comma == std::string_view::npos) throw CExecError(exec_error::kTimesArguments, std::string(line.argument));
     const std::string_view reference = argument.substr(0, comma);
     const std::int32_t old = ex.rt.evaluator.readVariableRef(reference);
     const std::int32_t product = scaled(old, decimalFactor(argument.substr(comma + 1)));

@@ -17,87 +17,19 @@
 #include "data/variable_store.h"
 #include "script/errors.h"
 #include "script/evaluator.h"
+#include "script/expression_syntax.h"
 #include "script/text.h"
 
 namespace kiro {
 namespace {
 
-// What the tokeniser sees in a byte.
-enum CharClass : std::uint8_t {
-    kOtherChar, kDigitChar, kLetterChar, kUnderscoreChar, kColonChar, kBlankChar,
-    kMinusChar, kOperatorChar, kLeadChar,
-};
-
-constexpr std::array<CharClass, 256> makeCharClasses() {
-    std::array<CharClass, 256> classes{};
-    for (int c = '0'; c <= '9'; ++c) classes[c] = kDigitChar;
-    for (int c = 'A'; c <= 'Z'; ++c) classes[c] = kLetterChar;
-    for (int c = 0x81; c <= 0x9F; ++c) classes[c] = kLeadChar;
-    for (int c = 0xE0; c <= 0xFC; ++c) classes[c] = kLeadChar;
-    for (unsigned char c : std::string_view("+*/%=!<>&|")) classes[c] = kOperatorChar;
-    classes['-'] = kMinusChar;
-    classes['_'] = kUnderscoreChar;
-    classes[':'] = kColonChar;
-    classes[' '] = kBlankChar;
-    classes['\t'] = kBlankChar;
-    return classes;
-}
-constexpr std::array<CharClass, 256> kCharClasses = makeCharClasses();
-
-CharClass classOf(char c) { return kCharClasses[static_cast<unsigned char>(c)]; }
-bool isOperatorClass(CharClass k) { return k == kOperatorChar || k == kMinusChar; }
-
 enum class TokenState { Start, InNumber, InName, AfterOperand };
 
-// Operator codes of the term list; the last term carries kNoOperator.
-enum Operator : std::int32_t {
-    kNoOperator = -1, kPlusOp, kMinusOp, kTimesOp, kDivideOp, kRemainderOp, kEqualOp, kNotEqualOp,
-    kLessEqualOp, kLessOp, kGreaterEqualOp, kGreaterOp, kAndOp, kOrOp, kBitAndOp, kBitOrOp,
-};
-
-// The reduction pass (1-5) of each operator code: * / % bind tightest,
-// && and || loosest.
-constexpr std::array<std::uint8_t, 15> kPassOf = {2, 2, 1, 1, 1, 3, 3, 3, 3, 3, 3, 5, 5, 4, 4};
-constexpr int kPassCount = 5;
-
-// The operator starting at text[at]; a two-byte operator is recognised by
-// its second byte, which the tokeniser then skips as a stray character.
+// The operator at text[at]; a lone = or ! raises 17.
 std::int32_t operatorAt(std::string_view text, std::size_t at) {
-    const char next = at + 1 < text.size() ? text[at + 1] : '\0';
-    switch (text[at]) {
-        case '+': return kPlusOp;
-        case '-': return kMinusOp;
-        case '*': return kTimesOp;
-        case '/': return kDivideOp;
-        case '%': return kRemainderOp;
-        case '=': if (next == '=') return kEqualOp; break;
-        case '!': if (next == '=') return kNotEqualOp; break;
-        case '<': return next == '=' ? kLessEqualOp : kLessOp;
-        case '>': return next == '=' ? kGreaterEqualOp : kGreaterOp;
-        case '&': return next == '&' ? kAndOp : kBitAndOp;
-        case '|': return next == '|' ? kOrOp : kBitOrOp;
-    }
-    throw CExecError(exec_error::kBadOperator);  // a lone = or !
-}
-
-// The arithmetic operators share the assignment operators' wrap-around and
-// division rules (error 18 on a zero divisor, INT32_MIN / -1 wraps).
-constexpr std::array<AssignKind, 5> kArithmeticKind = {kAdd, kSubtract, kMultiply, kDivide, kRemainder};
-
-std::int32_t combine(std::int32_t op, std::int32_t a, std::int32_t b) {
-    switch (op) {
-        case kEqualOp: return a == b;
-        case kNotEqualOp: return a != b;
-        case kLessEqualOp: return a <= b;
-        case kLessOp: return a < b;
-        case kGreaterEqualOp: return a >= b;
-        case kGreaterOp: return a > b;
-        case kAndOp: return a != 0 && b != 0;
-        case kOrOp: return a != 0 || b != 0;
-        case kBitAndOp: return a & b;
-        case kBitOrOp: return a | b;
-        default: return applyAssign(kArithmeticKind[static_cast<std::size_t>(op)], a, b);
-    }
+    const std::int32_t op = operatorCodeAt(text, at);
+    if (op == kLoneOperator) throw CExecError(exec_error::kBadOperator);
+    return op;
 }
 
 constexpr std::size_t kNone = std::string::npos;

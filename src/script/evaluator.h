@@ -8,6 +8,10 @@
 // their term is made, so every operand is read (RAND draws) even where && or
 // || could decide early. Errors are CExecError with codes 2-24, or
 // std::out_of_range for a bad character or per-character element index.
+//
+// This text path is the reference. Script lines run their expressions from
+// the parsed form of expression_code.h where they can; run() and the
+// *Reference functions carry that form out with the same results.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +24,9 @@
 namespace kiro {
 
 class VariableStore;
+struct ExpressionCode;
+struct IndexOperand;
+struct VariableRef;
 
 class Evaluator {
 public:
@@ -36,6 +43,11 @@ public:
     // String references always carry an index ("NAME:TARGET", "STR:5").
     std::string readStringVariable(std::string_view text);
     void assignStringVariable(std::string_view name, std::string_view indexText, std::string_view text);
+
+    // The parsed forms (expression_code.h).
+    std::int32_t run(const ExpressionCode& code);
+    std::int32_t readReference(const VariableRef& ref);
+    void assignReference(AssignKind kind, const VariableRef& ref, std::int32_t value);
 
     VariableStore& store() { return store_; }
 
@@ -67,7 +79,12 @@ private:
     std::int32_t reduceTerms();
     IndexParts indexParts(std::string_view indexText);
     std::int32_t indexPart(std::string_view part);
+    IndexParts indexParts(const VariableRef& ref);
+    std::int32_t indexPart(const IndexOperand& part);
     CharacterRecord& characterOf(const IndexParts& parts);
+    // A known variable's code with its index parts already read.
+    std::int32_t readCode(std::int32_t code, const IndexParts& parts);
+    void assignCode(AssignKind kind, std::int32_t code, const IndexParts& parts, std::int32_t value);
 
     VariableStore& store_;
     // Buffers reused by every evaluation, so that evaluating allocates

@@ -10,6 +10,7 @@
 #include "data/variable_store.h"
 #include "script/errors.h"
 #include "script/evaluator.h"
+#include "script/expression_code.h"
 #include "script/text.h"
 
 namespace kiro {
@@ -60,12 +61,42 @@ std::int32_t Evaluator::readVariableRef(std::string_view text) {
     return readVariable(name, indexText);
 }
 
+// A resolved reference reads its index parts the same way, in the same order.
+std::int32_t Evaluator::indexPart(const IndexOperand& part) {
+    switch (part.kind) {
+        case IndexOperand::kNumber: return part.value;
+        case IndexOperand::kVariable: return readCode(part.value, IndexParts{});
+        case IndexOperand::kUnknown: throw CExecError(exec_error::kReadUnknownName);
+        case IndexOperand::kAbsent: break;
+    }
+    return 0;
+}
+
+Evaluator::IndexParts Evaluator::indexParts(const VariableRef& ref) {
+    IndexParts parts;
+    if (ref.first.kind != IndexOperand::kAbsent) parts.first = indexPart(ref.first);
+    if (ref.second.kind != IndexOperand::kAbsent) {
+        parts.second = indexPart(ref.second);
+        parts.hasSecond = parts.second != -1;
+    }
+    return parts;
+}
+
 std::int32_t Evaluator::readVariable(std::string_view name, std::string_view indexText) {
     name = trimBlanks(name);
     const IndexParts parts = indexParts(trimBlanks(indexText));
     const std::optional<std::int32_t> found = VariableStore::lookupIntVariable(name);
     if (!found) throw CExecError(exec_error::kReadUnknownName);
-    const std::int32_t code = *found;
+    return readCode(*found, parts);
+}
+
+std::int32_t Evaluator::readReference(const VariableRef& ref) {
+    const IndexParts parts = indexParts(ref);
+    if (ref.code < 0) throw CExecError(exec_error::kReadUnknownName);
+    return readCode(ref.code, parts);
+}
+
+std::int32_t Evaluator::readCode(std::int32_t code, const IndexParts& parts) {
     if (isCharacterArray(code))
         return characterOf(parts).get(code, parts.hasSecond ? parts.second : parts.first);
     if (isCharacterScalar(code)) return store_.characterAt(parts.first).get(code, 0);
@@ -88,7 +119,27 @@ void Evaluator::assignVariable(AssignKind kind, std::string_view name, std::stri
     const IndexParts parts = indexParts(trimBlanks(indexText));
     const std::optional<std::int32_t> found = VariableStore::lookupIntVariable(name);
     if (!found) throw CExecError(exec_error::kAssignUnknownName);
-    const std::int32_t code = *found;
+    assignCode(kind, *found, parts, value);
+}
+
+void Evaluator::assignReference(AssignKind kind, const VariableRef& ref, std::int32_t value) {
+    // Most targets are a global element with a number for index ("A",
+    // "FLAG:3"): nothing to read first, one bounds check.
+    const bool numberIndex = ref.first.kind == IndexOperand::kAbsent || ref.first.kind == IndexOperand::kNumber;
+    if (numberIndex && ref.second.kind == IndexOperand::kAbsent && ref.code >= kFirstGlobalCode &&
+        ref.code < kGlobalSlots) {
+        std::vector<std::int32_t>& entries = store_.global(ref.code);
+        if (!inside(ref.first.value, entries.size())) throw CExecError(exec_error::kAssignIndex);
+        std::int32_t& entry = entries[static_cast<std::size_t>(ref.first.value)];
+        entry = kind == kAssign ? value : applyAssign(kind, entry, value);
+        return;
+    }
+    const IndexParts parts = indexParts(ref);
+    if (ref.code < 0) throw CExecError(exec_error::kAssignUnknownName);
+    assignCode(kind, ref.code, parts, value);
+}
+
+void Evaluator::assignCode(AssignKind kind, std::int32_t code, const IndexParts& parts, std::int32_t value) {
     if (isCharacterArray(code)) {
         characterOf(parts).modify(code, parts.hasSecond ? parts.second : parts.first, kind, value);
         return;

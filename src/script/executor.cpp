@@ -61,7 +61,7 @@ void ScriptExecutor::start(const FunctionDefinition* definition, ScriptExecutor*
 
 bool ScriptExecutor::step() {
     if (!function) return false;
-    const std::vector<ScriptLine>& lines = function->lines;
+    const std::span<const ScriptLine> lines = function->lines;
     if (pc < 0 || static_cast<std::size_t>(pc) >= lines.size()) {
         // Past the last line. These errors leave step() on purpose: at top
         // level they end the program, under a CALL the caller's guard

@@ -13,6 +13,12 @@
 // and holds no occurrence, and no marker can straddle its end (a marker is
 // one character repeated three times, so a prefix ending in that character
 // would have matched one byte earlier).
+//
+// A PreparedForm skips all that for a script line's form whose later phases
+// have nothing to find. The inserted values are digits and '-', which are
+// neither '%' nor part of any marker, so a marker or '%' in the expansion
+// would have to lie in one literal run: literal runs holding none leave
+// nothing for phases 2 to 7.
 #include "script/form_expansion.h"
 
 #include <charconv>
@@ -156,7 +162,53 @@ void expandMarker(Evaluator& evaluator, std::string& text, Budget& budget, const
     expandRescanning(text, budget, find, value);
 }
 
+// What a value inserted by phase 1 can add to the length at most ("-2147483648").
+constexpr std::size_t kMaxValueLength = 11;
+
+bool hasLaterPhaseWork(std::string_view text) {
+    if (text.find('%') != std::string_view::npos) return true;
+    for (const NameMarker& name : kNameMarkers)
+        if (text.find(name.marker) != std::string_view::npos) return true;
+    return false;
+}
+
 }  // namespace
+
+PreparedForm::PreparedForm(std::string_view text) : text_(text) {
+    // Past either bound expandForm may fail with error 32, at its own moment.
+    if (text.size() > kMaxFormLength) return;
+    std::size_t from = 0;
+    for (std::size_t open; (open = findSingleByte(text, '{', from)) != std::string_view::npos;) {
+        const std::size_t close = findSingleByte(text, '}', open + 1);
+        // Error 30 comes after the earlier values; the later phases read
+        // references. expandForm does both.
+        if (close == std::string_view::npos || hasLaterPhaseWork(text.substr(from, open - from)) ||
+            pieces_.size() == static_cast<std::size_t>(kMaxFormSubstitutions)) {
+            pieces_.clear();
+            return;
+        }
+        pieces_.push_back({text.substr(from, open - from), Expression(text.substr(open + 1, close - open - 1))});
+        from = close + 1;
+    }
+    tail_ = text.substr(from);
+    direct_ = !hasLaterPhaseWork(tail_) && text.size() + pieces_.size() * kMaxValueLength <= kMaxFormLength;
+    if (!direct_) pieces_.clear();
+}
+
+void PreparedForm::expand(Evaluator& evaluator, std::string& out) const {
+    if (!direct_) {
+        out = expandForm(evaluator, text_);
+        return;
+    }
+    out.clear();
+    for (const Piece& piece : pieces_) {
+        out.append(piece.before);
+        const std::int32_t value = piece.expression.evaluate(evaluator);
+        char digits[16];
+        out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    }
+    out.append(tail_);
+}
 
 std::string expandForm(Evaluator& evaluator, std::string_view form) {
     std::string text(form);

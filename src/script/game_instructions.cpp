@@ -17,6 +17,7 @@
 #include "script/bar.h"
 #include "script/evaluator.h"
 #include "script/executor.h"
+#include "script/line_form.h"
 #include "script/runtime.h"
 
 namespace kiro {
@@ -61,7 +62,7 @@ void writeNumberRightAligned(Console& console, std::int32_t value, std::size_t w
 }
 
 std::int32_t characterPosition(ScriptExecutor& ex, const ScriptLine& line) {
-    return ex.rt.evaluator.evaluateExpression(line.argument);
+    return formOf<ExpressionForm>(line).expression.evaluate(ex.rt.evaluator);
 }
 
 // ---- Name listings --------------------------------------------------------
@@ -160,7 +161,7 @@ std::int64_t shopCellPadding(std::int32_t number, const std::string& name, std::
 // CFLAG:0 is `kind` (0 ordinary, 1 special).
 void addFromTemplate(ScriptExecutor& ex, const ScriptLine& line, std::int32_t kind) {
     Runtime& rt = ex.rt;
-    std::int32_t number = rt.evaluator.evaluateExpression(line.argument);
+    std::int32_t number = formOf<ExpressionForm>(line).expression.evaluate(rt.evaluator);
     for (const CharacterRecord& candidate : rt.store.templates) {
         if (candidate.no == number && candidate.get(kCflag, 0) == kind) {
             rt.store.addCharacter(candidate);

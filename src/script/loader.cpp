@@ -2,67 +2,32 @@
 // physical line by its first non-blank byte and, for statements, by the
 // upper-cased first word (instruction keyword, else assignment target).
 //
-// Games can hold a million lines, so the per-line work avoids allocating
-// anything but the ScriptLine's own strings: the file is read once into
-// memory, lines are views into it, and the upper-cased first word is built
-// in one buffer reused for the whole load.
+// Games can hold a million lines, so loading a line allocates nothing: the
+// file is read once into a block the program keeps, and each line leaves a
+// 16-byte record (function_lines.h makes the full lines from the records
+// when a function is first used). Label names are upper-cased in place.
 #include "script/loader.h"
 
-#include <stdexcept>
+#include <memory>
 
 #include "console/console.h"
 #include "data/game_files.h"
-#include "data/variable_store.h"
 #include "messages.h"
-#include "script/instruction_table.h"
+#include "script/statement_classifier.h"
 #include "script/text.h"
 
 namespace kiro {
 namespace {
 
-// What went wrong with a statement that could not be classified; each has
-// its own third line in the report.
-enum class StatementFailure { None, NoOperator, StringOperator, UnknownWord };
-
-struct AssignOperator {
-    std::int32_t kind;        // AssignKind: 0 '=', 1 '+=' ... 7 '|='
-    std::size_t valueStart;   // where the right-hand side begins
-};
-
-// Bytes that become a compound operator when '=' follows, in AssignKind
-// order starting at 1.
-constexpr std::string_view kCompoundOperators = "+-*/%&|";
-
-// Finds the first assignment operator anywhere in `rest`. The last byte is
-// never looked at, so a rest of fewer than two bytes has no operator.
-bool findAssignOperator(std::string_view rest, AssignOperator& found) {
-    if (rest.size() < 2) return false;
-    for (std::size_t p = 0; p + 1 < rest.size(); ++p) {
-        char c = rest[p];
-        if (c == '=') {
-            found = {0, p + 1};
-            return true;
-        }
-        std::size_t op = kCompoundOperators.find(c);
-        if (op != std::string_view::npos && rest[p + 1] == '=') {
-            found = {static_cast<std::int32_t>(op) + 1, p + 2};
-            return true;
-        }
-    }
-    return false;
-}
-
-ScriptLine lineAt(std::int32_t lineNumber) {
-    ScriptLine line;
-    line.lineNumber = lineNumber;
-    return line;
-}
-
-// The state of loading one file.
+// The state of loading one file, whose bytes the program keeps.
 class FileLoader {
 public:
-    FileLoader(ScriptProgram& program, Console& console, const std::string& fileName)
-        : program_(program), console_(console), fileName_(fileName) {}
+    FileLoader(ScriptProgram& program, Console& console, const std::string& fileName, std::span<char> bytes)
+        : program_(program), console_(console), fileName_(fileName), bytes_(bytes), lines_(program.lineStore()) {}
+    // The last function gets its lines also when loading stops with an error.
+    ~FileLoader() { finishFunction(); }
+    FileLoader(const FileLoader&) = delete;
+    FileLoader& operator=(const FileLoader&) = delete;
 
     void loadLine(std::string_view line, std::int32_t lineNumber);
 
@@ -71,11 +36,10 @@ private:
     void loadLabel(std::string_view fromDollar, std::int32_t lineNumber);
     void loadAttribute(std::string_view fromHash, std::int32_t lineNumber);
     void loadStatement(std::string_view fromFirst, std::int32_t lineNumber);
-    StatementFailure classify(std::string_view statement, ScriptLine& out);
-    StatementFailure classifyAssignment(std::string_view statement, std::string_view rest,
-                                        ScriptLine& out);
-
-    void appendNoOp(std::int32_t lineNumber) { current_->lines.push_back(lineAt(lineNumber)); }
+    void appendLine(LineRecord::Kind kind, const char* start, std::int32_t lineNumber);
+    void finishFunction();
+    void appendNoOp(std::int32_t lineNumber) { appendLine(LineRecord::kNoOp, nullptr, lineNumber); }
+    std::string_view upperCasedInPlace(std::string_view text);
     void writeLocation(std::int32_t lineNumber);
     void warnOutsideFunction(std::int32_t lineNumber, std::string_view text, std::string_view what);
     void warnStatementOutsideFunction(std::int32_t lineNumber, std::string_view text);
@@ -84,9 +48,31 @@ private:
     ScriptProgram& program_;
     Console& console_;
     const std::string& fileName_;
+    std::span<char> bytes_;
+    LineStore& lines_;
     FunctionDefinition* current_ = nullptr;  // no function carries over from another file
     std::string word_;                       // the upper-cased first word, reused for every line
+    ScriptLine scratch_;                     // a classified statement, thrown away
 };
+
+// The new line is the last of the current function's run; the function
+// learns where its run ended up once the run is complete.
+void FileLoader::appendLine(LineRecord::Kind kind, const char* start, std::int32_t lineNumber) {
+    lines_.append(LineRecord{start, lineNumber, kind});
+}
+
+void FileLoader::finishFunction() {
+    if (current_) current_->lines.setRecords(lines_.currentRun(), bytes_.data() + bytes_.size());
+}
+
+// `text` lies in the file's bytes, which belong to the program: they are
+// upper-cased where they are.
+std::string_view FileLoader::upperCasedInPlace(std::string_view text) {
+    char* at = bytes_.data() + (text.data() - bytes_.data());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (at[i] >= 'a' && at[i] <= 'z') at[i] = static_cast<char>(at[i] - 'a' + 'A');
+    return text;
+}
 
 void FileLoader::loadLine(std::string_view line, std::int32_t lineNumber) {
     std::size_t i = 0;
@@ -106,7 +92,9 @@ void FileLoader::loadLine(std::string_view line, std::int32_t lineNumber) {
 
 // The name is taken exactly as written: trailing blanks belong to it.
 void FileLoader::loadHeader(std::string_view name, std::int32_t lineNumber) {
+    finishFunction();
     current_ = &program_.addFunction(std::string(name), fileName_, lineNumber);
+    lines_.startRun();
 }
 
 void FileLoader::loadLabel(std::string_view fromDollar, std::int32_t lineNumber) {
@@ -114,10 +102,9 @@ void FileLoader::loadLabel(std::string_view fromDollar, std::int32_t lineNumber)
         warnOutsideFunction(lineNumber, fromDollar, msg::LABEL_OUTSIDE_FUNCTION);
         return;
     }
-    std::string name = upperCased(fromDollar.substr(1));
+    std::string_view name = upperCasedInPlace(fromDollar.substr(1));
     current_->labels.push_back(LabelEntry{lineNumber, name});
-    ScriptLine& line = current_->lines.emplace_back(lineAt(lineNumber));
-    line.argument = std::move(name);
+    appendLine(LineRecord::kLabel, name.data(), lineNumber);
 }
 
 // Attribute words match exactly: "#single" and "#SINGLE " are invalid.
@@ -151,68 +138,12 @@ void FileLoader::loadStatement(std::string_view fromFirst, std::int32_t lineNumb
         return;
     }
     std::string_view statement = fromFirst[0] == '?' ? fromFirst.substr(1) : fromFirst;
-    ScriptLine line = lineAt(lineNumber);
-    StatementFailure failure = classify(statement, line);
+    StatementFailure failure = classifyStatement(statement, word_, scratch_);
     if (failure != StatementFailure::None) {
         warnStatementFailure(lineNumber, statement, failure);
         return;
     }
-    current_->lines.push_back(std::move(line));
-}
-
-StatementFailure FileLoader::classify(std::string_view statement, ScriptLine& out) {
-    // The first word ends at a blank; a double-byte character never ends it,
-    // not even when its second byte is a blank.
-    std::size_t end = 0;
-    while (end < statement.size() && !isBlank(statement[end])) {
-        if (isLeadByte(statement[end])) {
-            if (end + 1 >= statement.size())
-                throw std::out_of_range("statement ends inside a double-byte character");
-            ++end;
-        }
-        ++end;
-    }
-    // A keyword alone on its line is its own argument: "ENDIF" has the
-    // argument "ENDIF", so "CALL" calls the function CALL.
-    std::string_view rest = end < statement.size() ? statement.substr(end + 1) : statement;
-    word_.assign(statement.data(), end);
-    upperCaseInPlace(word_);
-
-    if (std::optional<std::int32_t> code = lookupInstruction(word_)) {
-        out.code = *code;
-        out.text.assign(statement);
-        out.argument.assign(rest);
-        return StatementFailure::None;
-    }
-    return classifyAssignment(statement, rest, out);
-}
-
-// The first word is an assignment target "NAME" or "NAME:INDEX". Without a
-// blank before the operator ("A=5") the whole thing is one unknown word.
-StatementFailure FileLoader::classifyAssignment(std::string_view statement, std::string_view rest,
-                                                ScriptLine& out) {
-    std::string_view word = word_;
-    std::size_t colon = word.find(':');
-    std::string_view name = word.substr(0, colon);
-    std::string_view index = colon == std::string_view::npos ? std::string_view{} : word.substr(colon + 1);
-
-    AssignOperator op{};
-    if (std::optional<std::int32_t> code = VariableStore::lookupIntVariable(name)) {
-        if (!findAssignOperator(rest, op)) return StatementFailure::NoOperator;
-        out.code = kIntAssign + op.kind;
-        out.targetCode = *code;
-    } else if (std::optional<std::int32_t> code = VariableStore::lookupStringVariable(name)) {
-        if (!findAssignOperator(rest, op) || op.kind != 0) return StatementFailure::StringOperator;
-        out.code = kStrAssign;
-        out.targetCode = *code;
-    } else {
-        return StatementFailure::UnknownWord;
-    }
-    out.text.assign(statement);
-    out.argument.assign(trimBlanks(rest.substr(op.valueStart)));
-    out.target.assign(name);
-    out.targetIndex.assign(index);
-    return StatementFailure::None;
+    appendLine(LineRecord::kStatement, statement.data(), lineNumber);
 }
 
 // "(file)N" opens every loader warning.
@@ -260,27 +191,38 @@ void FileLoader::warnStatementFailure(std::int32_t lineNumber, std::string_view 
 
 }  // namespace
 
-void loadScriptText(ScriptProgram& program, Console& console, const std::string& fileName,
-                    std::string_view bytes) {
+namespace {
+
+// Loads bytes the program already keeps.
+void loadKeptText(ScriptProgram& program, Console& console, const std::string& fileName, std::span<char> bytes) {
     console.writeText(fileName);
     console.writeText(msg::FILE_LOADING);
     console.endLine();
-    FileLoader loader(program, console, fileName);
-    LineReader reader(bytes);
+    FileLoader loader(program, console, fileName, bytes);
+    LineReader reader(std::string_view(bytes.data(), bytes.size()));
     std::string_view line;
     while (reader.next(line)) loader.loadLine(line, reader.lineNumber());
 }
 
+}  // namespace
+
+void loadScriptText(ScriptProgram& program, Console& console, const std::string& fileName,
+                    std::string_view bytes) {
+    auto copy = std::make_unique_for_overwrite<char[]>(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), copy.get());
+    loadKeptText(program, console, fileName, program.keepBytes(std::move(copy), bytes.size()));
+}
+
 bool loadScriptFiles(ScriptProgram& program, Console& console, const std::string& folder) {
-    std::string bytes;  // one buffer for every file
     for (const std::string& name : listGameFiles(folder, ".kst")) {
+        FileBytes bytes;
         if (!readWholeFile(folder + "/" + name, bytes)) {
             console.writeText(name);
             console.writeText(msg::OPEN_FAILED);
             console.endLine();
             return false;
         }
-        loadScriptText(program, console, name, bytes);
+        loadKeptText(program, console, name, program.keepBytes(std::move(bytes.data), bytes.size));
     }
     return true;
 }

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/game_state.h"
 #include "console/console.h"
@@ -32,10 +33,12 @@ struct Runtime {
     GameState game;
 
     std::unique_ptr<ScriptExecutor> topExecutor;
+    std::vector<std::unique_ptr<ScriptExecutor>> callees;  // CALL's executors, one per depth
     const ScriptLine* currentLine = nullptr;  // the line being executed, or none
     bool waited = false;                      // a script waited for Enter
     std::string saveDescription;              // PUTFORM appends; each save sets it anew
     int callDepth = 0;                        // nested CALLs now running
+    std::string formText;                     // a form's expansion before it is written; reused
 };
 
 }  // namespace kiro

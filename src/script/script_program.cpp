@@ -1,4 +1,4 @@
-// Function table of the loaded program.
+// Function table of the loaded program, and the storage its lines point into.
 #include "script/script_program.h"
 
 #include "script/text.h"
@@ -25,6 +25,11 @@ const std::vector<const FunctionDefinition*>& ScriptProgram::definitionsOf(std::
     static const std::vector<const FunctionDefinition*> none;
     auto it = byName_.find(name);
     return it == byName_.end() ? none : it->second;
+}
+
+std::span<char> ScriptProgram::keepBytes(std::unique_ptr<char[]> bytes, std::size_t size) {
+    files_.push_back(std::move(bytes));
+    return {files_.back().get(), size};
 }
 
 bool hasAttribute(const FunctionDefinition& definition, std::int32_t attributeCode) {

@@ -1,43 +1,35 @@
 // The loaded script program: functions of classified lines, with their
 // labels and attributes, looked up by name.
+//
+// A game can hold a million lines, so the program keeps every file's bytes,
+// the loader keeps a small record per line in the program's line store, and
+// a function's ScriptLines, whose texts are views into the bytes, are made
+// when the function is first used.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "script/function_lines.h"
+#include "script/line_store.h"
+#include "script/script_line.h"
+
 namespace kiro {
-
-// Codes a ScriptLine can carry besides the instruction codes 0-54.
-inline constexpr std::int32_t kNoOp = -1;
-inline constexpr std::int32_t kIntAssign = 10000;  // + AssignKind (0-7)
-inline constexpr std::int32_t kStrAssign = 11000;
-
-enum AttributeCode : std::int32_t { kSingle = 0, kPri = 1, kLater = 2 };
-
-struct ScriptLine {
-    std::int32_t lineNumber = 0;
-    std::int32_t code = kNoOp;
-    std::string text;         // statement text from its first non-blank byte (after a '?')
-    std::string argument;     // see the loader: instruction argument, assignment right-hand side, label name
-    std::string target;       // assignments: variable name, upper-cased
-    std::string targetIndex;  // assignments: text after the first ':' of the target word, upper-cased
-    // Variable code of `target`, resolved at load time (-1 when not an assignment).
-    std::int32_t targetCode = -1;
-};
 
 struct LabelEntry {
     std::int32_t lineNumber = 0;
-    std::string name;
+    std::string_view name;  // upper-cased
 };
 
 struct FunctionDefinition {
     std::string sourceFile;
     std::int32_t headerLine = 0;
-    std::vector<ScriptLine> lines;
+    FunctionLines lines;
     std::vector<LabelEntry> labels;
     std::vector<std::int32_t> attributes;
 };
@@ -55,9 +47,17 @@ public:
         return byName_;
     }
 
+    // Storage for the loader. keepBytes takes a file's bytes for good and
+    // gives back where they now live (writable, for upper-casing labels in
+    // place).
+    std::span<char> keepBytes(std::unique_ptr<char[]> bytes, std::size_t size);
+    LineStore& lineStore() { return lines_; }
+
 private:
     std::vector<std::unique_ptr<FunctionDefinition>> storage_;
     std::map<std::string, std::vector<const FunctionDefinition*>, std::less<>> byName_;
+    std::vector<std::unique_ptr<char[]>> files_;
+    LineStore lines_;
 };
 
 bool hasAttribute(const FunctionDefinition& definition, std::int32_t attributeCode);

@@ -9,10 +9,10 @@
 
 namespace kiro {
 
-inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
+constexpr bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 // A Shift-JIS lead byte takes the following byte with it.
-inline bool isLeadByte(char c) {
+constexpr bool isLeadByte(char c) {
     unsigned char u = static_cast<unsigned char>(c);
     return (u >= 0x81 && u <= 0x9F) || (u >= 0xE0 && u <= 0xFC);
 }

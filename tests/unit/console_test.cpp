@@ -3,6 +3,11 @@
 
 #include "console/console.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "support/test_game.h"
+
 namespace kiro {
 namespace {
 
@@ -96,6 +101,57 @@ TEST(ConsoleWrite, EndlessOutputWithoutLineEndIsWrittenOutNotHoarded) {
     EXPECT_GE(f.io.output.size(), std::size_t{1} << 20);
     f.console.flush();
     EXPECT_EQ(f.io.output.size(), 600u * 4096u);
+}
+
+// Output to a file or /dev/null is held back: whole lines go out before a
+// read, at a flush or the console's end, or once 64 KiB have gathered.
+TEST(ConsoleWrite, UnwatchedOutputIsHeldUntilAReadAFlushOrMuchOutput) {
+    StringConsoleIo io("5\n");
+    io.watchedOutput = false;
+    {
+        Console console(io);
+        console.writeText("a");
+        console.endLine();
+        console.writeText("b");
+        console.endLine();
+        EXPECT_EQ(io.output, "");
+        EXPECT_EQ(console.readNumber(), 5);
+        EXPECT_EQ(io.output, "a\nb\n");
+        const std::string line(99, 'x');
+        for (int i = 0; i < 700; ++i) {
+            console.writeText(line);
+            console.endLine();
+        }
+        EXPECT_GE(io.output.size(), std::size_t{1} << 16);
+        EXPECT_LT(io.output.size(), 4u + 700u * 100u);
+        console.writeText("end");
+    }
+    EXPECT_EQ(io.output, "a\nb\n" + [] {
+        std::string all;
+        for (int i = 0; i < 700; ++i) all += std::string(99, 'x') + "\n";
+        return all;
+    }() + "end");
+}
+
+// Standard output is watched unless it is a regular file or /dev/null.
+TEST(ConsoleStandardStreams, OnlyFilesAndTheNullDeviceAreUnwatched) {
+    const int saved = dup(STDOUT_FILENO);
+    ASSERT_GE(saved, 0);
+    auto watchedWith = [&](int fd) {
+        dup2(fd, STDOUT_FILENO);
+        close(fd);
+        const bool watched = StdConsoleIo().watched();
+        dup2(saved, STDOUT_FILENO);
+        return watched;
+    };
+    test::TempDir dir;
+    EXPECT_FALSE(watchedWith(open((dir.path() + "/out").c_str(), O_WRONLY | O_CREAT, 0600)));
+    EXPECT_FALSE(watchedWith(open("/dev/null", O_WRONLY)));
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    EXPECT_TRUE(watchedWith(pipeEnds[1]));
+    close(pipeEnds[0]);
+    close(saved);
 }
 
 }  // namespace

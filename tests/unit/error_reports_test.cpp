@@ -103,7 +103,7 @@ struct ReportFixture {
     void runTop(std::string_view name, std::int32_t pc) {
         rt.topExecutor->start(&function(name), nullptr);
         rt.topExecutor->pc = pc;
-        const std::vector<ScriptLine>& lines = function(name).lines;
+        const std::span<const ScriptLine> lines = function(name).lines;
         rt.currentLine = static_cast<std::size_t>(pc) < lines.size() ? &lines[static_cast<std::size_t>(pc)] : nullptr;
     }
     std::string output() {

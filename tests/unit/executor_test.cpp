@@ -147,6 +147,18 @@ TEST(ExecutorLoops, CalledLoopHasItsOwnStateButSharesCount) {
     EXPECT_EQ(g.value(kCount), 6);
 }
 
+// A called function runs on an executor kept for its call depth; each call
+// still starts from nothing. F leaves a saved branch stack behind (REPEAT
+// inside an IF); G's CONTINUE outside a loop must find an empty one, so G
+// ends with the open-loop error (207), not the open-IF error (206).
+TEST(ExecutorLoops, EachCallStartsWithoutAnEarlierCallsLoopState) {
+    ScriptGame g("@MAIN\nCALL F\nCALL G\n@F\nIF 1\nREPEAT 1\nREND\nENDIF\n@G\nCONTINUE\n");
+    const std::string out = g.run("MAIN");
+    EXPECT_TRUE(reported(out, "(t.kst)3行目：")) << utf8(out);
+    EXPECT_TRUE(reported(out, "REPEATがRENDで終了していないのに関数の終端を迎えました。")) << utf8(out);
+    EXPECT_FALSE(reported(out, "IFがENDIFで終了していないのに関数の終端を迎えました。")) << utf8(out);
+}
+
 // ---- Jumps ---------------------------------------------------------------
 
 TEST(ExecutorJumps, GotoReachesLabelsBothWaysAndClosesOpenBlocks) {

@@ -136,5 +136,37 @@ TEST_F(FormExpansion, BoundsAllowExactlyTenThousandSubstitutionsAndOneMebibyte) 
     EXPECT_EQ(errorCode(references), exec_error::kFormRunaway);
 }
 
+// A script line's form is cut once (PreparedForm). Forms at and beyond the
+// bounds, and forms whose literal text holds work for the later phases,
+// must still expand, or fail, exactly like expandForm.
+TEST_F(FormExpansion, PreparedFormsExpandLikeTheTextUpToAndBeyondTheBounds) {
+    addTwoCharacters();
+    store.strings(kStr)[0] = "{1}%";
+    std::string manyValues, tooManyValues, longText(kMaxFormLength - 40, 'x');
+    for (int i = 0; i < kMaxFormSubstitutions; ++i) manyValues += "{COUNT+1}";
+    tooManyValues = manyValues + "{1}";
+    const std::string forms[] = {
+        "a{1+1}b{A}c",       "{7 % 4}", "% {1}",        "{1}***",    "{1/0}{",    "{1}{",
+        "**{2}*",            "{2}%STR:0%", "=={1}=", "{(1)(2)}x",  "+++",       "",
+        manyValues,          tooManyValues, longText + "{-2147483647-1}", longText + "{1}{2}{3}{4}",
+    };
+    for (const std::string& form : forms) {
+        SCOPED_TRACE(form.substr(0, 40));
+        std::string viaText, viaPrepared, prepared = "left over";
+        try {
+            viaText = "= " + expandForm(evaluator, form);
+        } catch (const CExecError& error) {
+            viaText = "error " + std::to_string(error.code);
+        }
+        try {
+            PreparedForm(form).expand(evaluator, prepared);
+            viaPrepared = "= " + prepared;
+        } catch (const CExecError& error) {
+            viaPrepared = "error " + std::to_string(error.code);
+        }
+        EXPECT_EQ(viaPrepared, viaText);
+    }
+}
+
 }  // namespace
 }  // namespace kiro

@@ -31,7 +31,9 @@ public:
     }
 
     void run(Handler handler, std::string_view argument = {}) {
-        line.argument = std::string(argument);
+        text = argument;
+        line = ScriptLine{};  // a line's text never changes once it has run
+        line.argument = text;
         EXPECT_EQ(handler(executor, line), StepOutcome::Next);
     }
 
@@ -40,6 +42,7 @@ public:
     }
 
     ScriptExecutor executor{rt};
+    std::string text;  // the argument the line points into
     ScriptLine line;
 };
 

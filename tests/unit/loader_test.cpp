@@ -6,9 +6,11 @@
 #include <stdexcept>
 
 #include "console/console.h"
+#include "data/game_files.h"
 #include "data/variable_store.h"
 #include "script/instruction_table.h"
 #include "script/loader.h"
+#include "script/text.h"
 #include "support/sjis.h"
 #include "support/test_game.h"
 
@@ -108,6 +110,36 @@ TEST(LoaderStatements, InstructionArgumentIsTheRestAfterOneBlank) {
     }
 }
 
+// The keyword table is hashed; every keyword must still be found by its
+// exact (upper-case) spelling, and nothing else.
+TEST(LoaderStatements, EveryKeywordAndNothingElseIsAnInstruction) {
+    const std::pair<std::string_view, std::int32_t> keywords[] = {
+#define INSTRUCTION(keyword, code, handler) {#keyword, code},
+#include "script/instructions.def"
+#undef INSTRUCTION
+    };
+    auto isKeyword = [&](std::string_view word) {
+        for (const auto& k : keywords)
+            if (k.first == word) return true;
+        return false;
+    };
+    for (const auto& [name, code] : keywords) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(lookupInstruction(name), code);
+        EXPECT_EQ(instructionKeyword(code), name);
+        const std::string word(name);
+        for (const std::string& near : {upperCased(word).insert(0, "X"), word + "X", word.substr(1),
+                                        word.substr(0, word.size() - 1), word + " ", std::string(word).append(20, 'S')})
+            if (!isKeyword(near)) {
+                EXPECT_FALSE(lookupInstruction(near)) << near;
+            }
+        std::string lower = word;
+        lower[0] = static_cast<char>(lower[0] - 'A' + 'a');
+        EXPECT_FALSE(lookupInstruction(lower));
+    }
+    for (std::string_view word : {"", "A", "FLAG:3", "PRINTFORMSWX", "\x82\xA0"}) EXPECT_FALSE(lookupInstruction(word));
+}
+
 TEST(LoaderStatements, AssignmentsResolveTargetOperatorAndRightHandSide) {
     struct Case {
         const char* source;
@@ -145,6 +177,54 @@ TEST(LoaderStatements, AssignmentsResolveTargetOperatorAndRightHandSide) {
         ASSERT_TRUE(expected.has_value());
         EXPECT_EQ(line.targetCode, *expected);
     }
+}
+
+// Lines are kept as records in large blocks and made into ScriptLines when
+// a function is first looked at; functions longer than a block, and ones
+// crossing a block's end, keep all their lines in order.
+TEST(LoaderLines, FunctionsOfEverySizeKeepTheirLinesAcrossStorageBlocks) {
+    std::string source;
+    const int sizes[] = {3, 70000, 1, 40000, 0, 65536, 25};
+    int number = 0;
+    for (int f = 0; f < 7; ++f) {
+        source += "@F" + std::to_string(f) + "\n";
+        ++number;
+        for (int i = 0; i < sizes[f]; ++i, ++number) source += i % 3 == 0 ? "\n" : "PRINTL " + std::to_string(number + 1) + "\n";
+    }
+    Loaded loaded(source, false);
+    number = 0;
+    for (int f = 0; f < 7; ++f) {
+        SCOPED_TRACE(f);
+        const FunctionDefinition& def = loaded.function("F" + std::to_string(f));
+        ++number;
+        ASSERT_EQ(def.lines.size(), static_cast<std::size_t>(sizes[f]));
+        for (int i = 0; i < sizes[f]; ++i) {
+            ++number;
+            const ScriptLine& line = def.lines[static_cast<std::size_t>(i)];
+            ASSERT_EQ(line.lineNumber, number);
+            ASSERT_EQ(line.code, i % 3 == 0 ? kNoOp : kPRINTL);
+            if (i % 3 != 0) {
+                ASSERT_EQ(line.argument, std::to_string(number));
+            }
+        }
+    }
+    // Made once: the lines stay where they are.
+    const FunctionDefinition& first = loaded.function("F1");
+    EXPECT_EQ(&first.lines[1], first.lines.begin() + 1);
+    EXPECT_EQ(&first.lines[1], &loaded.function("F1").lines[1]);
+}
+
+// Upper-casing the first word changes every byte a-z, also the second byte
+// of a double-byte character, and so does the target index kept.
+TEST(LoaderStatements, TargetWordsAreUpperCasedByteForByte) {
+    Loaded loaded("@F\nFLAG:\x82" "a = 1\nflag:\x82" "aa += 2\n", false);
+    const FunctionDefinition& f = loaded.function("F");
+    ASSERT_EQ(f.lines.size(), 2u);
+    EXPECT_EQ(f.lines[0].targetIndex, "\x82\x41");
+    EXPECT_EQ(f.lines[0].text, "FLAG:\x82" "a = 1");
+    EXPECT_EQ(f.lines[1].target, "FLAG");
+    EXPECT_EQ(f.lines[1].targetIndex, "\x82\x41\x41");
+    EXPECT_EQ(f.lines[1].code, kIntAssign + kAdd);
 }
 
 TEST(LoaderFailures, EachFailurePrintsThreeLinesAndStoresNothing) {
@@ -274,6 +354,22 @@ TEST_F(LoaderFiles, MissingOrEmptyFolderLoadsNothing) {
     EXPECT_TRUE(load());
     EXPECT_TRUE(io.output.empty());
     EXPECT_TRUE(program.functions().empty());
+}
+
+// Script files are read whole into a block of their own.
+TEST_F(LoaderFiles, WholeFilesAreReadIntoBlocksOfTheirOwn) {
+    std::string big;
+    for (int i = 0; i < 20000; ++i) big += "PRINTL line " + std::to_string(i) + "\n";
+    dir.write("big.kst", big);
+    dir.write("empty.kst", "");
+    std::filesystem::create_directories(dir.path() + "/folder.kst");
+    FileBytes bytes;
+    ASSERT_TRUE(readWholeFile(dir.path() + "/big.kst", bytes));
+    EXPECT_EQ(std::string_view(bytes.data.get(), bytes.size), big);
+    ASSERT_TRUE(readWholeFile(dir.path() + "/empty.kst", bytes));
+    EXPECT_EQ(bytes.size, 0u);
+    EXPECT_FALSE(readWholeFile(dir.path() + "/folder.kst", bytes));
+    EXPECT_FALSE(readWholeFile(dir.path() + "/missing.kst", bytes));
 }
 
 TEST_F(LoaderFiles, AFileThatCannotBeOpenedStopsLoading) {

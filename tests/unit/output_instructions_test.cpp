@@ -29,7 +29,9 @@ public:
     explicit Harness(std::string input = {}) : TestRuntime(std::move(input)) {}
 
     void run(Handler handler, std::string_view argument) {
-        line.argument = std::string(argument);
+        text = argument;
+        line = ScriptLine{};  // a line's text never changes once it has run
+        line.argument = text;
         EXPECT_EQ(handler(executor, line), StepOutcome::Next);
     }
     void runSjis(Handler handler, std::string_view utf8Argument) { run(handler, sjis(utf8Argument)); }
@@ -46,6 +48,7 @@ public:
     }
 
     ScriptExecutor executor{rt};
+    std::string text;  // the argument the line points into
     ScriptLine line;
 };
 
@@ -71,6 +74,21 @@ TEST(OutputPrint, PrintVKeepsItemsWrittenBeforeAFailingOne) {
     Harness h;
     EXPECT_EQ(h.errorCode(execPrintV, "1,1/0,3"), exec_error::kDivisionByZero);
     EXPECT_EQ(h.output(), "1");
+}
+
+// A list too long to keep parsed is walked from its text, with the same
+// result: every item in order, up to a failing one.
+TEST(OutputPrint, PrintVWithHundredsOfItems) {
+    Harness h;
+    std::string list, expected;
+    for (int i = 0; i < 300; ++i) {
+        list += (i % 2 ? "'t" : "") + std::to_string(i) + ",";
+        expected += (i % 2 ? "t" : "") + std::to_string(i);
+    }
+    h.run(execPrintVL, list + "1");
+    EXPECT_EQ(h.output(), expected + "1\n");
+    EXPECT_EQ(h.errorCode(execPrintV, list + "1/0,5"), exec_error::kDivisionByZero);
+    EXPECT_EQ(h.output(), expected + "1\n" + expected);
 }
 
 TEST(OutputPrint, PrintSWritesAStringVariable) {

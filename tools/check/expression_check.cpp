@@ -222,7 +222,7 @@ void ExpressionCheck::times(std::string_view argument) {
 void ExpressionCheck::intAssignment() {
     const ScriptLine& line = *line_;
     tryPart("assignment", line.argument, [](Evaluator& e, std::string_view t) { e.evaluateExpression(t); });
-    std::string target = line.target + (line.targetIndex.empty() ? "" : ":" + line.targetIndex);
+    std::string target = std::string(line.target) + (line.targetIndex.empty() ? "" : ":" + std::string(line.targetIndex));
     tryPart("assignment target", target,
             [&](Evaluator& e, std::string_view) { e.assignVariable(kBitOr, line.target, line.targetIndex, 0); });
 }
@@ -232,7 +232,7 @@ void ExpressionCheck::intAssignment() {
 // nothing.
 void ExpressionCheck::stringAssignment() {
     const ScriptLine& line = *line_;
-    std::string target = line.target + (line.targetIndex.empty() ? "" : ":" + line.targetIndex);
+    std::string target = std::string(line.target) + (line.targetIndex.empty() ? "" : ":" + std::string(line.targetIndex));
     tryPart("assignment target", target,
             [&](Evaluator& e, std::string_view) { e.assignStringVariable(line.target, line.targetIndex, ""); });
 }

@@ -71,7 +71,7 @@ std::set<std::string, std::less<>> calledNames(const ScriptProgram& program) {
     std::set<std::string, std::less<>> names;
     forEachDefinition(program, [&](const std::string&, const FunctionDefinition& definition) {
         for (const ScriptLine& line : definition.lines)
-            if (line.code == kCALL || line.code == kJUMP) names.insert(line.argument);
+            if (line.code == kCALL || line.code == kJUMP) names.emplace(line.argument);
     });
     return names;
 }

@@ -1,0 +1,135 @@
+// Statement classification: the first word ends at a blank, is upper-cased,
+// and is looked up as an instruction keyword, then as an integer or string
+// variable name (before its first ':').
+#include "script/statement_classifier.h"
+
+#include <array>
+#include <optional>
+#include <stdexcept>
+
+#include "data/variable_store.h"
+#include "script/instruction_table.h"
+#include "script/text.h"
+
+namespace kiro {
+namespace {
+
+struct AssignOperator {
+    std::int32_t kind;        // AssignKind: 0 '=', 1 '+=' ... 7 '|='
+    std::size_t valueStart;   // where the right-hand side begins
+};
+
+// Bytes that become a compound operator when '=' follows, in AssignKind
+// order starting at 1.
+constexpr std::string_view kCompoundOperators = "+-*/%&|";
+
+// Finds the first assignment operator anywhere in `rest`. The last byte is
+// never looked at, so a rest of fewer than two bytes has no operator.
+bool findAssignOperator(std::string_view rest, AssignOperator& found) {
+    if (rest.size() < 2) return false;
+    for (std::size_t p = 0; p + 1 < rest.size(); ++p) {
+        char c = rest[p];
+        if (c == '=') {
+            found = {0, p + 1};
+            return true;
+        }
+        std::size_t op = kCompoundOperators.find(c);
+        if (op != std::string_view::npos && rest[p + 1] == '=') {
+            found = {static_cast<std::int32_t>(op) + 1, p + 2};
+            return true;
+        }
+    }
+    return false;
+}
+
+// What the first word's scan sees in a byte; the first two are the common
+// case, told apart by one bit.
+enum WordByte : std::uint8_t { kOtherByte = 0, kSmallByte = 1, kLeadByte = 2, kBlankByte = 3 };
+
+constexpr std::array<WordByte, 256> kWordBytes = [] {
+    std::array<WordByte, 256> bytes{};
+    for (int c = 0; c < 256; ++c)
+        if (isLeadByte(static_cast<char>(c))) bytes[c] = kLeadByte;
+    for (int c = 'a'; c <= 'z'; ++c) bytes[c] = kSmallByte;
+    bytes[' '] = bytes['\t'] = kBlankByte;
+    return bytes;
+}();
+
+WordByte wordByte(char c) { return kWordBytes[static_cast<unsigned char>(c)]; }
+
+// The first word ends at a blank; a double-byte character never ends it,
+// not even when its second byte is a blank. Notes whether any of its bytes
+// is a small letter (which upper-casing changes, second bytes too).
+std::size_t firstWordEnd(std::string_view statement, bool& smallLetters) {
+    unsigned seen = 0;  // kSmallByte once a small letter was seen
+    std::size_t end = 0;
+    while (end < statement.size()) {
+        const WordByte byte = wordByte(statement[end]);
+        if (byte == kBlankByte) break;
+        if (byte == kLeadByte) {
+            if (end + 1 >= statement.size()) throw std::out_of_range("statement ends inside a double-byte character");
+            seen |= wordByte(statement[++end]) == kSmallByte ? kSmallByte : 0;
+        } else {
+            seen |= byte;
+        }
+        ++end;
+    }
+    smallLetters = seen != 0;
+    return end;
+}
+
+// The first word (upper-cased) is an assignment target "NAME" or
+// "NAME:INDEX". Without a blank before the operator ("A=5") the whole thing
+// is one unknown word.
+StatementFailure classifyAssignment(std::string_view statement, std::string_view word, std::string_view rest,
+                                    ScriptLine& out) {
+    const std::size_t colon = word.find(':');
+    const std::string_view name = word.substr(0, colon);
+    const std::string_view index = colon == std::string_view::npos ? std::string_view{} : word.substr(colon + 1);
+
+    AssignOperator op{};
+    std::int32_t code = kNoOp;
+    if (std::optional<std::int32_t> found = VariableStore::lookupIntVariable(name)) {
+        if (!findAssignOperator(rest, op)) return StatementFailure::NoOperator;
+        code = kIntAssign + op.kind;
+        out.targetCode = *found;
+    } else if (std::optional<std::int32_t> found = VariableStore::lookupStringVariable(name)) {
+        if (!findAssignOperator(rest, op) || op.kind != 0) return StatementFailure::StringOperator;
+        code = kStrAssign;
+        out.targetCode = *found;
+    } else {
+        return StatementFailure::UnknownWord;
+    }
+    out.code = code;
+    out.text = statement;
+    out.argument = trimBlanks(rest.substr(op.valueStart));
+    out.target = name;
+    out.targetIndex = index;
+    return StatementFailure::None;
+}
+
+}  // namespace
+
+StatementFailure classifyStatement(std::string_view statement, std::string& word, ScriptLine& out) {
+    bool smallLetters = false;
+    const std::size_t end = firstWordEnd(statement, smallLetters);
+    // A keyword alone on its line is its own argument: "ENDIF" has the
+    // argument "ENDIF", so "CALL" calls the function CALL.
+    const std::string_view rest = end < statement.size() ? statement.substr(end + 1) : statement;
+    std::string_view upper = statement.substr(0, end);
+    word.clear();
+    if (smallLetters) {
+        word.assign(upper);
+        upperCaseInPlace(word);
+        upper = word;
+    }
+    if (std::optional<std::int32_t> code = lookupInstruction(upper)) {
+        out.code = *code;
+        out.text = statement;
+        out.argument = rest;
+        return StatementFailure::None;
+    }
+    return classifyAssignment(statement, upper, rest, out);
+}
+
+}  // namespace kiro

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Times the engine against the two peer interpreters on the shared workloads
+# (../shared/bench, see its README.md): installs the peers and hyperfine
+# when missing, brings build/kiro up to date, then runs the comparison.
+#   bash tools/bench.sh                      every workload, side by side
+#   bash tools/bench.sh --only arith,load    options are passed to run.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bench=${KIRO_BENCH_DIR:-../shared/bench}
+
+need=()
+for tool in bwbasic brandy hyperfine g++ python3; do
+  command -v "$tool" >/dev/null || need+=("$tool")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  echo "installing: ${need[*]}"
+  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
+fi
+
+[ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target kiro -j"$(nproc 2>/dev/null || echo 2)"
+exec bash "$bench/run.sh" "$@" build/kiro

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -23,6 +24,10 @@ namespace {
 
 constexpr std::string_view kFinished = "__FINISHED";
 constexpr std::string_view kLineEnd = "\r\n";
+
+// The three header lines of any save this engine writes fit easily: the
+// description that PUTFORM builds stays below 1 MiB.
+constexpr std::size_t kMaxHeadBytes = 4 << 20;
 
 // ---- Writing ---------------------------------------------------------------
 
@@ -134,8 +139,10 @@ bool isRegularFile(int fd) {
 }
 
 // Reads from the start of a regular file until `lines` line feeds have been
-// seen or the file ends. Opened without blocking so that a FIFO in a slot's
-// place cannot hang the menu.
+// seen, the file ends, or kMaxHeadBytes have been read. Opened without
+// blocking so that a FIFO in a slot's place cannot hang the menu; the byte
+// limit keeps a huge file without line feeds (a sparse terabyte reads as
+// zeros for minutes) from stalling it.
 bool readFileHead(const std::string& path, int lines, std::string& bytes) {
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
@@ -143,7 +150,7 @@ bool readFileHead(const std::string& path, int lines, std::string& bytes) {
     bytes.clear();
     char buf[4096];
     int seen = 0;
-    while (ok && seen < lines) {
+    while (ok && seen < lines && bytes.size() < kMaxHeadBytes) {
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) ok = false;
@@ -161,9 +168,15 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+SaveStepHook saveStepHook = nullptr;
+
+// Whether `step` may go ahead; only tests ever say no.
+bool stepAllowed(SaveStep step) { return !saveStepHook || saveStepHook(step); }
+
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (!stepAllowed(SaveStep::Write)) return false;
+        ssize_t n = ::write(fd, bytes.data(), std::min(bytes.size(), kSavePieceSize));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         bytes.remove_prefix(static_cast<std::size_t>(n));
@@ -266,11 +279,11 @@ bool slotWritable(const std::string& path) {
 
 bool replaceFile(const std::string& path, std::string_view bytes) {
     std::string temporary = path + ".tmp";
-    int fd = createTemporary(temporary);
+    int fd = stepAllowed(SaveStep::CreateTemporary) ? createTemporary(temporary) : -1;
     if (fd < 0) return false;
-    bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) ok = false;
+    bool ok = writeAll(fd, bytes) && stepAllowed(SaveStep::Sync) && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !stepAllowed(SaveStep::Close)) ok = false;
+    if (ok && (!stepAllowed(SaveStep::Rename) || ::rename(temporary.c_str(), path.c_str()) != 0)) ok = false;
     if (!ok) {
         ::unlink(temporary.c_str());
         return false;
@@ -278,5 +291,7 @@ bool replaceFile(const std::string& path, std::string_view bytes) {
     syncFolder(path);
     return true;
 }
+
+void setSaveStepHook(SaveStepHook hook) { saveStepHook = hook; }
 
 }  // namespace kiro

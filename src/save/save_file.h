@@ -25,6 +25,10 @@ struct GameBase;
 inline constexpr std::int32_t kSlotCount = 20;
 inline constexpr std::int32_t kSavedGlobalCount = 60;         // codes 20-79
 inline constexpr std::int32_t kMaxSavedCharacters = 10000;    // more makes a save unreadable
+// A larger slot file is unreadable too: 10,000 characters with every value
+// at its longest take under half of it, and reading a bigger one whole
+// could exhaust the memory.
+inline constexpr std::int64_t kMaxSaveFileBytes = std::int64_t{1} << 30;
 
 // "save05.sav" for slot 5.
 std::string slotFileName(std::int32_t slot);
@@ -70,5 +74,16 @@ bool slotWritable(const std::string& path);
 // renames it over `path`. On any failure the temporary file is removed and
 // `path` is left as it was.
 bool replaceFile(const std::string& path, std::string_view bytes);
+
+// The steps of replaceFile, in order. Write comes once per piece of at most
+// kSavePieceSize bytes, so a failure can strike in the middle of a file.
+enum class SaveStep { CreateTemporary, Write, Sync, Close, Rename };
+inline constexpr std::size_t kSavePieceSize = 64 * 1024;
+
+// Fault injection for tests: when set, the hook is asked before each step
+// and a false answer makes that step fail as its system call would (the
+// hook may also end the process there). The engine never sets it.
+using SaveStepHook = bool (*)(SaveStep step);
+void setSaveStepHook(SaveStepHook hook);
 
 }  // namespace kiro

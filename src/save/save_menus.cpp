@@ -12,6 +12,7 @@
 #include "data/game_files.h"
 #include "messages.h"
 #include "save/save_file.h"
+#include "script/errors.h"
 #include "script/executor.h"
 #include "script/runtime.h"
 
@@ -84,11 +85,30 @@ std::string timeStamp() {
     return std::string(buf, n > 0 ? std::min(static_cast<std::size_t>(n), sizeof buf - 1) : 0);
 }
 
+// Counts a SAVEINFO run as one level of nested calls, however it ends.
+class NestedRun {
+public:
+    explicit NestedRun(Runtime& rt) : depth_(rt.callDepth) {
+        if (depth_ >= kMaxCallDepth) throw CExecError(exec_error::kCallTooDeep);
+        ++depth_;
+    }
+    ~NestedRun() { --depth_; }
+    NestedRun(const NestedRun&) = delete;
+    NestedRun& operator=(const NestedRun&) = delete;
+
+private:
+    int& depth_;
+};
+
 // SAVEINFO runs on an executor of its own: topExecutor is suspended inside
 // the SAVEGAME line. That line is still the one being executed afterwards.
+// A SAVEINFO may itself open the save menu, and each slot number typed
+// there runs SAVEINFO again, so it shares the depth limit of CALL: without
+// it a stream of typed numbers would overflow the machine stack.
 void runSaveInfo(Runtime& rt) {
     const FunctionDefinition* info = rt.program.findFunction("SAVEINFO");
     if (!info) return;
+    NestedRun nested(rt);
     const ScriptLine* savingLine = rt.currentLine;
     ScriptExecutor ex(rt);
     ex.start(info, nullptr);
@@ -104,6 +124,9 @@ bool saveSlot(Runtime& rt, std::int32_t slot) {
     if (!slotWritable(path)) return false;
     rt.saveDescription = timeStamp();
     runSaveInfo(rt);
+    // A save holding more characters than a load accepts could never be
+    // loaded; refusing it keeps the slot's previous save usable.
+    if (rt.store.characterCount() > kMaxSavedCharacters) return false;
     return replaceFile(path, encodeSave(rt.store, rt.gameBase, rt.saveDescription));
 }
 
@@ -112,7 +135,8 @@ bool loadSlot(Runtime& rt, std::int32_t slot) {
     struct stat st;
     std::string bytes;
     // Only a regular file is read: a FIFO in the slot's place would block.
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !readWholeFile(path, bytes)) return false;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxSaveFileBytes) return false;
+    if (!readWholeFile(path, bytes)) return false;
     SaveContents contents;
     if (!decodeSave(bytes, rt.store, contents)) return false;
     applySave(contents, rt.store);

@@ -32,12 +32,18 @@ constexpr int kTimeoutSeconds = 60;
 struct Section {
     std::string kind;                // file, dir, stdin, stdout, exit, after, absent, contains, note
     std::string path;                // for file, dir, after, absent
-    std::vector<std::string> flags;  // crlf, noeol, raw, after-title
+    std::vector<std::string> flags;  // crlf, noeol, raw, after-title, append, repeat N
     std::vector<std::string> lines;
     bool has(const char* flag) const {
         for (const auto& f : flags)
             if (f == flag) return true;
         return false;
+    }
+    // "repeat N": the body stands N times over (1 without the flag).
+    std::size_t repeat() const {
+        for (std::size_t i = 0; i + 1 < flags.size(); ++i)
+            if (flags[i] == "repeat") return std::stoul(flags[i + 1]);
+        return 1;
     }
 };
 
@@ -89,15 +95,19 @@ std::string unescapeBytes(const std::string& s) {
     return out;
 }
 
-// The bytes a section stands for: lines converted, line ends as flagged.
+// The bytes a section stands for: lines converted, line ends as flagged,
+// the whole repeated as flagged.
 std::string bodyBytes(const Section& s) {
-    std::string out;
+    std::string once;
     const char* eol = s.has("crlf") ? "\r\n" : "\n";
     for (std::size_t i = 0; i < s.lines.size(); ++i) {
         std::string line = s.has("raw") ? s.lines[i] : sjis(s.lines[i]);
-        out += unescapeBytes(line);
-        if (i + 1 < s.lines.size() || !s.has("noeol")) out += eol;
+        once += unescapeBytes(line);
+        if (i + 1 < s.lines.size() || !s.has("noeol")) once += eol;
     }
+    std::string out;
+    out.reserve(once.size() * s.repeat());
+    for (std::size_t i = s.repeat(); i > 0; --i) out += once;
     return out;
 }
 
@@ -229,10 +239,11 @@ void runCase(const fs::path& file) {
     std::vector<std::regex> masks;
     bool started = false;  // a `stdin` section starts the next run after the first
     for (const Section& s : sections) {
-        if (s.kind == "file") game.write(s.path, bodyBytes(s));
+        if (s.kind == "file") game.write(s.path, (s.has("append") ? game.read(s.path) : "") + bodyBytes(s));
         else if (s.kind == "dir") fs::create_directories(fs::path(game.path()) / s.path);
         else if (s.kind == "game") copyGame(game, fs::path(KIRO_SOURCE_DIR) / s.path);
         else if (s.kind == "mask") for (const auto& l : s.lines) masks.emplace_back(l);
+        else if (s.kind == "stdin" && s.has("append")) runs.back().input += bodyBytes(s);
         else if (s.kind == "stdin") {
             if (started) runs.emplace_back();
             started = true;

@@ -71,8 +71,8 @@ void assignString(kiro::Evaluator& evaluator, std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
     static kiro::VariableStore store;
-    static unsigned runs = 0;
-    if (runs++ % 1024 == 0) kiro::fuzz::resetGrowth(store);  // string assignments add name-table entries
+    static bool ready = (kiro::fuzz::populate(store), true);
+    (void)ready;
     kiro::Evaluator evaluator(store);
     std::string_view text = kiro::fuzz::asText(data + 2, size - 2);
     try {
@@ -86,5 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const kiro::CExecError&) {
     } catch (const std::out_of_range&) {
     }
+    // A name-table entry would stay allocated past the input, which
+    // libFuzzer runs again as a possible leak; the texts are one byte long.
+    if (data[0] % 6 == 5) kiro::fuzz::resetGrowth(store, false);
     return 0;
 }

@@ -37,8 +37,7 @@ inline void populate(VariableStore& store) {
 // long texts) is put back here; plain integers may keep what an input left.
 // Looking through the 20,000 STR texts costs more than most inputs, so it
 // is done only when `texts` says they may have changed.
-inline void resetGrowth(VariableStore& store, bool texts = true) {
-    store.characters.clear();
+inline void clearTables(VariableStore& store, bool texts) {
     for (NameTable& table : store.nameTables) table.clear();
     store.trainNames.clear();
     store.itemPrices.clear();
@@ -46,6 +45,11 @@ inline void resetGrowth(VariableStore& store, bool texts = true) {
         for (std::int32_t code : {kStr, kResults, kSaveStr})
             for (std::string& s : store.strings(code))
                 if (!s.empty()) std::string().swap(s);
+}
+
+inline void resetGrowth(VariableStore& store, bool texts = true) {
+    store.characters.clear();
+    clearTables(store, texts);
     populate(store);
 }
 

@@ -4,9 +4,10 @@
 # leak, sanitizer report or memory use above 2 GB fails the run and leaves
 # the reproducer in <build>/findings/.
 #   bash tools/fuzz.sh [SECONDS-PER-TARGET [RUNS-PER-TARGET]]   (default 10 s, no run limit)
-#   nice -n 19 bash tools/fuzz.sh 7200 10000000
-#       the long run: each target until 10 million inputs have run (or two
-#       hours have passed); about 100 minutes on one core in all
+#   nice -n 19 bash tools/fuzz.sh 14400 10000000
+#       the long run: each target until 10 million inputs have run (or four
+#       hours have passed); about five hours on one core in all, three and
+#       a half of them for fuzz_script_run (about 800 inputs a second)
 #   FUZZ_TARGETS="fuzz_form fuzz_console" bash tools/fuzz.sh 60   only these
 #   KIRO_FUZZ_BUILD=build-mine bash tools/fuzz.sh                 another build folder
 # A finding replays with: <build>/fuzz/<target> <build>/findings/<file>

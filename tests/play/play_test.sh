@@ -1,20 +1,57 @@
 #!/usr/bin/env bash
 # kiro-play end to end: a tiny game in Shift-JIS, typed UTF-8 input, readable
-# UTF-8 output, and the engine's exit status passed through.
+# UTF-8 output, and the engine's exit status passed through; much piped input
+# never stalls it, stopping it stops its engine, and game text cannot drive
+# the terminal.
 set -euo pipefail
 play=$1
 game=$(mktemp -d)
-trap 'rm -rf "$game"' EXIT
+engine=
+trap 'rm -rf "$game"; [ -z "$engine" ] || kill -KILL "$engine" 2>/dev/null || true' EXIT
 mkdir -p "$game/csv" "$game/kst"
-printf '@EVENTFIRST\nINPUTS\nPRINTFORML 入力：%%RESULTS:0%%\nINPUT\nIF RESULT == 7\nQUIT\nENDIF\nBEGIN AFTERTRAIN\n' |
-  iconv -f UTF-8 -t CP932 > "$game/kst/main.kst"
+script() { iconv -f UTF-8 -t CP932 > "$game/kst/main.kst"; }
+fail() { echo "$*"; exit 1; }
 
+printf '@EVENTFIRST\nINPUTS\nPRINTFORML 入力：%%RESULTS:0%%\nINPUT\nIF RESULT == 7\nQUIT\nENDIF\nBEGIN AFTERTRAIN\n' | script
 out=$(printf '0\n能力\n7\n' | "$play" "$game")
-grep -q '^入力：能力$' <<<"$out" || { echo "no converted line in: $out"; exit 1; }
-grep -q '^\[0\] 最初からはじめる$' <<<"$out" || { echo "no title in: $out"; exit 1; }
+grep -q '^入力：能力$' <<<"$out" || fail "no converted line in: $out"
+grep -q '^\[0\] 最初からはじめる$' <<<"$out" || fail "no title in: $out"
 
 # BEGIN AFTERTRAIN with no EVENTEND: the end message and status 1, passed through.
 status=0
 printf '0\nx\n3\n\n' | "$play" "$game" >/dev/null || status=$?
-[ "$status" -eq 1 ] || { echo "exit status $status, expected 1"; exit 1; }
+[ "$status" -eq 1 ] || fail "exit status $status, expected 1"
+
+# 1 MiB of input to the sample game, each status view (105) answered by more
+# output than its input: both directions must keep moving. The engine ends
+# with status 1 when its input ends.
+pad=$(printf '%062d' 0 | tr 0 x)
+status=0
+{ printf '0\n\n\n1\n'; yes "105"$'\n'"$pad"$'\n'"$pad"$'\n'"$pad"$'\n'"$pad" | head -c 1048576; } |
+  timeout 120 "$play" >/dev/null || status=$?
+[ "$status" -eq 1 ] || fail "1 MiB of piped input: status $status, expected 1 (124: it stalled)"
+
+# Escape sequences, a bell and DEL in game text show as control pictures.
+printf '@EVENTFIRST\nPRINTL \033[31m赤\033[0m\a\177|\r|\r\nQUIT\n' | script
+out=$(printf '0\n' | "$play" "$game")
+grep -q '^␛\[31m赤␛\[0m␇␡|␍|$' <<<"$out" || fail "control characters not shown in: $(od -c <<<"$out" | tail -5)"
+[[ "$out" != *$'\033'* && "$out" != *$'\a'* ]] || fail "a raw control character reached the terminal"
+
+# SIGTERM to kiro-play ends its engine, here busy in an endless loop, before
+# kiro-play exits with 128 + 15.
+printf '@EVENTFIRST\n$AGAIN\nGOTO AGAIN\n' | script
+printf '0\n' | "$play" "$game" >/dev/null &
+player=$!
+for _ in $(seq 200); do
+  engine=$(ps -o pid= --ppid "$player" | tr -d ' ')
+  [ -n "$engine" ] && [ "$(readlink "/proc/$engine/exe" || true)" = "$(dirname "$(readlink -f "$play")")/kiro" ] && break
+  sleep 0.05
+done
+[ -n "$engine" ] || fail "the engine did not start"
+kill -TERM "$player"
+status=0
+wait "$player" || status=$?
+[ "$status" -eq 143 ] || fail "kiro-play ended with status $status after SIGTERM, expected 143"
+! kill -0 "$engine" 2>/dev/null || fail "the engine ($engine) outlived kiro-play"
+engine=
 echo "kiro-play: ok"

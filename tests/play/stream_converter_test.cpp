@@ -4,6 +4,7 @@
 
 #include "stream_converter.h"
 #include "support/sjis.h"
+#include "terminal_text.h"
 
 namespace kiro {
 namespace {
@@ -32,6 +33,40 @@ TEST(StreamConverter, ReplacesWhatCannotBeConvertedAndGoesOn) {
     std::string lone = "\x82";  // a lead byte with nothing after it, at the very end
     EXPECT_EQ(down.feed(lone.data(), 1), "");
     EXPECT_EQ(down.feed("", 0, true), "?");
+}
+
+// Game text never drives the terminal: every control character but the line
+// end and the tab is shown as a picture of itself.
+TEST(TerminalText, ShowsControlCharactersAsPlaceholders) {
+    struct Case {
+        std::string_view text, shown;
+    };
+    const Case cases[] = {
+        {"能力\tA\n", "能力\tA\n"},                              // tab and line feed stay
+        {"a\r\nb", "a\r\nb"},                                    // so does a CR that ends a line
+        {"a\rb", "a\u240Db"},                                      // a lone CR would overwrite the line
+        {"\x1B[2J\x1B]0;t\x07", "\u241B[2J\u241B]0;t\u2407"},  // screen clear, title, bell
+        {std::string_view("\0\x1F", 2), "\u2400\u241F"},
+        {"\x7F", "\u2421"},
+        {"\u0080\u009B[m\u009F", "??[m?"},                      // C1, as a byte CP932 does not decode
+        {"\u00A0\u00C2", "\u00A0\u00C2"},                      // printable neighbours of C1
+        {"x\r", "x\u240D"},                                        // a CR at the very end ends nothing
+    };
+    for (const Case& c : cases) EXPECT_EQ(showControls(c.text), c.shown);
+}
+
+TEST(TerminalText, HoldsACrCutAtTheEndOfAChunkForTheNext) {
+    TerminalText shown;
+    EXPECT_EQ(shown.feed("a\r"), "a");
+    EXPECT_EQ(shown.feed("\nb\r"), "\r\nb");
+    EXPECT_EQ(shown.feed("c"), "\u240Dc");
+    EXPECT_EQ(shown.feed("\r", true), "\u240D");
+}
+
+TEST(TerminalText, EscapeFromTheEngineShowsAfterConversion) {
+    StreamConverter down("UTF-8", "CP932");
+    std::string bytes = test::sjis("\x1B[31m赤") + "\x80";
+    EXPECT_EQ(showControls(down.feed(bytes.data(), bytes.size(), true)), "\u241B[31m赤?");
 }
 
 }  // namespace

@@ -3,8 +3,15 @@
 // The engine speaks Shift-JIS bytes and takes no arguments; today's terminals
 // speak UTF-8. kiro-play runs the engine in the game directory with pipes,
 // converts every chunk the engine writes to UTF-8 at once (so a prompt shows
-// before the engine waits), converts each typed line back to Shift-JIS, and
+// before the engine waits), converts what is typed back to Shift-JIS, and
 // ends with the engine's exit status.
+//
+// Both directions are relayed by one poll loop that never blocks on the
+// engine: input the engine has not taken yet waits in a buffer while its
+// output goes on being read, so any amount of piped input works. Control
+// characters in the game's text are shown, never sent to the terminal raw.
+// When kiro-play is stopped by SIGTERM, SIGHUP or SIGINT, it stops the engine
+// with the same signal, waits for it and exits with 128 + the signal.
 //
 //   kiro-play [GAME-DIRECTORY]    (default: the bundled sample game)
 #include <fcntl.h>
@@ -20,18 +27,40 @@
 #include <string>
 
 #include "stream_converter.h"
+#include "terminal_text.h"
 
 namespace {
 
-bool writeAll(int fd, const std::string& bytes) {
+// The signals that stop kiro-play and, through it, the engine.
+constexpr int kStopSignals[] = {SIGTERM, SIGHUP, SIGINT};
+
+volatile sig_atomic_t stopSignal = 0;
+int wakeWriter = -1;  // the handler's byte here wakes the poll loop
+
+void onStopSignal(int signal) {
+    if (stopSignal == 0) stopSignal = signal;
+    const int saved = errno;
+    const char byte = 0;
+    [[maybe_unused]] ssize_t n = write(wakeWriter, &byte, 1);
+    errno = saved;
+}
+
+bool retryable(ssize_t n) { return n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK); }
+
+// The terminal side stays as it was opened (it may be shared with the shell),
+// so a write there can still meet a descriptor someone else made non-blocking.
+void writeAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
-    while (done < bytes.size()) {
+    while (done < bytes.size() && stopSignal == 0) {
         ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (retryable(n)) {
+            pollfd wait{fd, POLLOUT, 0};
+            if (errno != EINTR) poll(&wait, 1, -1);
+            continue;
+        }
+        if (n <= 0) return;  // the terminal is gone: what is left has nowhere to go
         done += static_cast<std::size_t>(n);
     }
-    return true;
 }
 
 std::string siblingEngine(const char* argv0) {
@@ -42,14 +71,54 @@ std::string siblingEngine(const char* argv0) {
     return (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/kiro";
 }
 
-pid_t startEngine(const std::string& engine, const char* gameDir, int& toEngine, int& fromEngine) {
+// Catches the stop signals (leaving alone any the caller ignores, as with
+// nohup) and ignores SIGPIPE; returns SIGPIPE's disposition for the engine.
+struct sigaction catchSignals() {
+    struct sigaction stop{};
+    stop.sa_handler = onStopSignal;  // no SA_RESTART: a signal must end a wait
+    sigemptyset(&stop.sa_mask);
+    for (int signal : kStopSignals) {
+        struct sigaction old{};
+        sigaction(signal, nullptr, &old);
+        if (old.sa_handler != SIG_IGN) sigaction(signal, &stop, nullptr);
+    }
+    struct sigaction ignore{}, pipeBefore{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &pipeBefore);
+    return pipeBefore;
+}
+
+sigset_t stopSignalSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kStopSignals) sigaddset(&set, signal);
+    return set;
+}
+
+// Starts the engine in the game directory. The stop signals are held back
+// while it forks, so the child never runs kiro-play's handler; the engine
+// starts with the signal dispositions kiro-play was given.
+pid_t startEngine(const std::string& engine, const char* gameDir, const struct sigaction& pipeBefore,
+                  int& toEngine, int& fromEngine) {
     int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return -1;
+    if (pipe2(in, O_CLOEXEC) != 0) return -1;
+    if (pipe2(out, O_CLOEXEC) != 0) return -1;
+    const sigset_t stops = stopSignalSet();
+    sigset_t before;
+    sigprocmask(SIG_BLOCK, &stops, &before);
     pid_t pid = fork();
     if (pid == 0) {
+        struct sigaction fallback{};
+        fallback.sa_handler = SIG_DFL;
+        for (int signal : kStopSignals) {
+            struct sigaction mine{};
+            sigaction(signal, nullptr, &mine);
+            if (mine.sa_handler == onStopSignal) sigaction(signal, &fallback, nullptr);
+        }
+        sigaction(SIGPIPE, &pipeBefore, nullptr);
+        sigprocmask(SIG_SETMASK, &before, nullptr);
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
-        close(in[0]); close(in[1]); close(out[0]); close(out[1]);
         if (chdir(gameDir) != 0) {
             std::fprintf(stderr, "kiro-play: cannot enter %s: %s\n", gameDir, std::strerror(errno));
             _exit(127);
@@ -58,43 +127,119 @@ pid_t startEngine(const std::string& engine, const char* gameDir, int& toEngine,
         std::fprintf(stderr, "kiro-play: cannot run %s: %s\n", engine.c_str(), std::strerror(errno));
         _exit(127);
     }
+    sigprocmask(SIG_SETMASK, &before, nullptr);
     close(in[0]);
     close(out[1]);
+    if (pid < 0) {
+        close(in[1]);
+        close(out[0]);
+        return -1;
+    }
     toEngine = in[1];
     fromEngine = out[0];
+    fcntl(toEngine, F_SETFL, fcntl(toEngine, F_GETFL) | O_NONBLOCK);
+    fcntl(fromEngine, F_SETFL, fcntl(fromEngine, F_GETFL) | O_NONBLOCK);
     return pid;
 }
 
-// Shuttles bytes until the engine closes its output.
-void relay(int toEngine, int fromEngine) {
-    kiro::StreamConverter down("UTF-8", "CP932");  // engine -> terminal
-    kiro::StreamConverter up("CP932", "UTF-8");    // terminal -> engine
-    bool inputOpen = true;
-    char buf[4096];
-    for (;;) {
-        pollfd fds[2] = {{fromEngine, POLLIN, 0}, {inputOpen ? STDIN_FILENO : -1, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        if (fds[0].revents) {
-            ssize_t n = read(fromEngine, buf, sizeof buf);
-            if (n <= 0) {
-                writeAll(STDOUT_FILENO, down.feed("", 0, true));
+// Shuttles bytes between the terminal and the engine until the engine
+// closes its output or a stop signal arrives.
+class Relay {
+public:
+    Relay(int toEngine, int fromEngine, int wake) : toEngine_(toEngine), fromEngine_(fromEngine), wake_(wake) {}
+
+    void run() {
+        while (stopSignal == 0) {
+            pollfd fds[4] = {
+                {fromEngine_, POLLIN, 0},
+                {wantsInput() ? STDIN_FILENO : -1, POLLIN, 0},
+                {toEngine_ >= 0 && !pending_.empty() ? toEngine_ : -1, POLLOUT, 0},
+                {wake_, POLLIN, 0},
+            };
+            if (poll(fds, 4, -1) < 0) {
+                if (errno == EINTR) continue;
                 return;
             }
-            writeAll(STDOUT_FILENO, down.feed(buf, static_cast<std::size_t>(n)));
-        }
-        if (inputOpen && fds[1].revents) {
-            ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
-            bool end = n <= 0;
-            std::string bytes = end ? up.feed("", 0, true) : up.feed(buf, static_cast<std::size_t>(n));
-            if (!writeAll(toEngine, bytes) || end) {
-                close(toEngine);
-                inputOpen = false;
-            }
+            if (fds[2].revents) deliver();
+            if (fds[1].revents) readInput();
+            if (fds[0].revents && !showOutput()) return;
         }
     }
+
+private:
+    // Typed input is read only while little of it waits for the engine, so
+    // a game that stops reading never makes kiro-play hold unbounded input.
+    static constexpr std::size_t kMaxPending = 64 * 1024;
+
+    bool wantsInput() const { return inputOpen_ && pending_.size() < kMaxPending; }
+
+    void readInput() {
+        char buf[4096];
+        ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
+        if (retryable(n)) return;
+        if (n > 0) {
+            pending_ += up_.feed(buf, static_cast<std::size_t>(n));
+        } else {
+            pending_ += up_.feed("", 0, true);
+            inputOpen_ = false;
+        }
+        deliver();
+    }
+
+    // Writes what the engine will take now; closes its input once the
+    // terminal's input has ended and all of it has been delivered.
+    void deliver() {
+        while (toEngine_ >= 0 && !pending_.empty()) {
+            ssize_t n = write(toEngine_, pending_.data(), pending_.size());
+            if (retryable(n)) break;
+            if (n <= 0) {  // the engine no longer reads: drop the rest
+                pending_.clear();
+                inputOpen_ = false;
+                break;
+            }
+            pending_.erase(0, static_cast<std::size_t>(n));
+        }
+        if (toEngine_ >= 0 && !inputOpen_ && pending_.empty()) {
+            close(toEngine_);
+            toEngine_ = -1;
+        }
+    }
+
+    // False once the engine's output has ended.
+    bool showOutput() {
+        char buf[65536];
+        ssize_t n = read(fromEngine_, buf, sizeof buf);
+        if (retryable(n)) return true;
+        if (n <= 0) {
+            writeAll(STDOUT_FILENO, shown_.feed(down_.feed("", 0, true), true));
+            return false;
+        }
+        writeAll(STDOUT_FILENO, shown_.feed(down_.feed(buf, static_cast<std::size_t>(n))));
+        return true;
+    }
+
+    int toEngine_, fromEngine_, wake_;
+    kiro::StreamConverter down_{"UTF-8", "CP932"};  // engine -> terminal
+    kiro::StreamConverter up_{"CP932", "UTF-8"};    // terminal -> engine
+    kiro::TerminalText shown_;
+    std::string pending_;  // converted input the engine has not taken yet
+    bool inputOpen_ = true;
+};
+
+// Waits for the engine; a stop signal that arrives meanwhile is passed on.
+int waitForEngine(pid_t pid) {
+    bool passedOn = false;
+    int status = 0;
+    for (;;) {
+        if (stopSignal != 0 && !passedOn) {
+            kill(pid, stopSignal);
+            passedOn = true;
+        }
+        if (waitpid(pid, &status, 0) == pid) break;
+        if (errno != EINTR) return 2;
+    }
+    if (stopSignal != 0) return 128 + stopSignal;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 }  // namespace
@@ -105,20 +250,24 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: kiro-play [GAME-DIRECTORY]\n");
         return 2;
     }
-    signal(SIGPIPE, SIG_IGN);
     kiro::StreamConverter probe("UTF-8", "CP932");
     if (!probe.ok()) {
         std::fprintf(stderr, "kiro-play: this system cannot convert Shift-JIS (CP932)\n");
         return 2;
     }
+    int wake[2];
+    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::fprintf(stderr, "kiro-play: cannot start the engine\n");
+        return 2;
+    }
+    wakeWriter = wake[1];
+    const struct sigaction pipeBefore = catchSignals();
     int toEngine = -1, fromEngine = -1;
-    pid_t pid = startEngine(siblingEngine(argv[0]), gameDir, toEngine, fromEngine);
+    pid_t pid = startEngine(siblingEngine(argv[0]), gameDir, pipeBefore, toEngine, fromEngine);
     if (pid < 0) {
         std::fprintf(stderr, "kiro-play: cannot start the engine\n");
         return 2;
     }
-    relay(toEngine, fromEngine);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    Relay(toEngine, fromEngine, wake[0]).run();
+    return waitForEngine(pid);
 }

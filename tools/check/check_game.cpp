@@ -1,5 +1,6 @@
 // One check run: the game is loaded first; only a game that loads is
-// checked further, since kiro never runs one that does not.
+// checked further, since kiro never runs one that does not. The files' line
+// ends are checked either way.
 #include "check_game.h"
 
 #include <filesystem>
@@ -33,6 +34,7 @@ CheckReport checkGame(const std::string& gameDir) {
         report.status = CheckStatus::NotLoaded;
         return report;
     }
+    checkLineEnds(gameDir, report.findings);
     LoadedGame game;
     if (loadGame(gameDir, game, report.findings)) {
         checkBlocks(game, report.findings);

@@ -18,6 +18,10 @@ void checkReferences(const LoadedGame& game, Findings& findings);
 void checkExpressions(const LoadedGame& game, Findings& findings);
 // Training commands, entry point names, ADDCHARA numbers, duplicate functions.
 void checkGameRules(const LoadedGame& game, Findings& findings);
+// Line ends kiro reads differently from the author: a last line without a
+// line feed, CR-only line ends. Looks at the files' bytes, so it runs
+// whether or not the game loads.
+void checkLineEnds(const std::string& gameDir, Findings& findings);
 
 // Shared by the checks --------------------------------------------------
 

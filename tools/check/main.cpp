@@ -25,7 +25,8 @@ constexpr std::string_view kHelp =
     "do not match; GOTO, CALL, JUMP and BEGIN to names that do not exist;\n"
     "expressions that fail whatever the variables hold; training commands without\n"
     "COM<n> or SOURCE_CHECK; entry points misspelt in case or with blanks;\n"
-    "ADDCHARA of a number no template has; functions defined twice.\n"
+    "ADDCHARA of a number no template has; functions defined twice; a last line\n"
+    "without a line feed (kiro drops it) and CR-only line ends.\n"
     "\n"
     "Exit status: 0 nothing found, 1 faults found, 2 the game cannot be loaded.\n";
 

@@ -1,0 +1,80 @@
+// Line ends the loaders do not see as the author did. Both loaders cut a
+// file at line feeds only, and a last line without a line feed is not a line
+// at all: it is dropped without a word. A file whose lines end in CR alone
+// (old Mac line ends) has no line feed to cut at, so it is one long line.
+#include <algorithm>
+#include <stdexcept>
+
+#include "checks.h"
+#include "console/console.h"
+#include "data/csv_loader.h"
+#include "data/game_files.h"
+
+namespace kiro::check {
+namespace {
+
+// The last line without a line feed, unless it is blank or a comment (then
+// dropping it changes nothing).
+std::string_view unendedLastLine(std::string_view bytes) {
+    std::size_t nl = bytes.rfind('\n');
+    std::string_view last = bytes.substr(nl == std::string_view::npos ? 0 : nl + 1);
+    std::size_t first = last.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos || last[first] == ';') return {};
+    return last;
+}
+
+std::int32_t lineCount(std::string_view bytes) {
+    return static_cast<std::int32_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+}
+
+// Lines that end in CR alone: CRs, none of them before a line feed, and no
+// line feed but perhaps one at the very end.
+bool crOnlyLineEnds(std::string_view bytes) {
+    std::string_view body = bytes.ends_with('\n') ? bytes.substr(0, bytes.size() - 1) : bytes;
+    return body.find('\r') != std::string_view::npos && body.find('\n') == std::string_view::npos;
+}
+
+void checkFile(const std::string& path, std::string_view bytes, Findings& findings) {
+    if (crOnlyLineEnds(bytes)) {
+        std::string message = "the lines end in CR alone: kiro sees the whole file as one line";
+        if (!bytes.ends_with('\n')) message += " and, as no line feed ends it, loads none of it";
+        findings.add(path, 1, message);
+        return;
+    }
+    if (!unendedLastLine(bytes).empty())
+        findings.add(path, lineCount(bytes) + 1, "the last line has no line feed, so kiro drops it (end it with a line feed to keep it)");
+}
+
+// kiro opens only the CSV names its loader recognises. A one-line text that
+// no recognised kind accepts silently makes the loader either complain or
+// throw, while an unrecognised name does nothing.
+bool csvNameIsRead(const std::string& fileName) {
+    VariableStore store;
+    GameBase base;
+    StringConsoleIo io;
+    try {
+        Console console(io);
+        loadCsvText(store, base, console, fileName, "x\n");
+        console.flush();
+    } catch (const std::out_of_range&) {
+        return true;
+    }
+    return !io.output.empty();
+}
+
+void checkFolder(const std::string& gameDir, const std::string& folder, std::string_view extension,
+                 bool (*isRead)(const std::string& fileName), Findings& findings) {
+    const std::string dir = gameDir + "/" + folder;
+    std::string bytes;
+    for (const std::string& name : listGameFiles(dir, extension))
+        if (isRead(name) && readWholeFile(dir + "/" + name, bytes)) checkFile(folder + "/" + name, bytes, findings);
+}
+
+}  // namespace
+
+void checkLineEnds(const std::string& gameDir, Findings& findings) {
+    checkFolder(gameDir, "csv", ".csv", csvNameIsRead, findings);
+    checkFolder(gameDir, "kst", ".kst", [](const std::string&) { return true; }, findings);
+}
+
+}  // namespace kiro::check

@@ -147,6 +147,14 @@ pid_t startEngine(const std::string& engine, const char* gameDir, const struct s
 class Relay {
 public:
     Relay(int toEngine, int fromEngine, int wake) : toEngine_(toEngine), fromEngine_(fromEngine), wake_(wake) {}
+    // An engine still reading once its output has ended sees the end of its
+    // input, rather than waiting for input nobody relays.
+    ~Relay() {
+        if (toEngine_ >= 0) close(toEngine_);
+        close(fromEngine_);
+    }
+    Relay(const Relay&) = delete;
+    Relay& operator=(const Relay&) = delete;
 
     void run() {
         while (stopSignal == 0) {

@@ -16,14 +16,14 @@ void requireShop(const Runtime& rt) {
 
 }  // namespace
 
-StepOutcome execSaveGame(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execSaveGame(ScriptExecutor& ex, const ScriptLine&, Operands) {
     requireShop(ex.rt);
     while (saveMenu(ex.rt) == SaveMenuResult::ShowAgain) {}
     return StepOutcome::Next;
 }
 
 // The script goes on after the menu; after a load it sees the loaded values.
-StepOutcome execLoadGame(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execLoadGame(ScriptExecutor& ex, const ScriptLine&, Operands) {
     requireShop(ex.rt);
     while (loadMenu(ex.rt) == LoadMenuResult::ShowAgain) {}
     return StepOutcome::Next;

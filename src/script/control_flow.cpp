@@ -2,10 +2,10 @@
 // GOTO, CALL/JUMP/RETURN, BEGIN, RESTART, QUIT, TIMES and the two kinds of
 // assignment. Each handler works on the executor's state; step() moves pc.
 //
-// Conditions and assignments run their line's parsed expression; GOTO, CALL
-// and JUMP keep where they went (the program never changes once loaded, and
-// only successful look-ups are kept, so a failing one fails again the same
-// way).
+// Conditions and assignments run their operand's parsed expression; GOTO,
+// CALL and JUMP keep where they went in their operand (the program never
+// changes once loaded, and only successful look-ups are kept, so a failing
+// one fails again the same way).
 #include <cstdlib>
 #include <string>
 
@@ -14,48 +14,25 @@
 #include "script/errors.h"
 #include "script/executor.h"
 #include "script/instruction_table.h"
-#include "script/line_form.h"
 #include "script/runtime.h"
 #include "script/text.h"
 
 namespace kiro {
 namespace {
 
-std::int32_t evaluate(ScriptExecutor& ex, const ScriptLine& line) {
-    return formOf<ExpressionForm>(line).expression.evaluate(ex.rt.evaluator);
+std::int32_t evaluate(ScriptExecutor& ex, const Operand& operand) {
+    return operand.expression().evaluate(ex.rt.evaluator);
 }
 
-// An integer assignment: its right-hand side and its target, resolved.
-struct AssignForm : LineForm {
-    explicit AssignForm(const ScriptLine& line)
-        : value(line.argument), target(resolveReference(line.target, line.targetIndex)) {}
-    Expression value;
-    VariableRef target;
-};
-
-// The line a GOTO goes to, in the function it was found in.
-struct GotoForm : LineForm {
-    explicit GotoForm(const ScriptLine&) {}
-    const FunctionDefinition* function = nullptr;
-    std::int32_t pc = 0;
-};
-
-// The function a CALL or JUMP names, in the program it was found in.
-struct CallForm : LineForm {
-    explicit CallForm(const ScriptLine&) {}
-    const ScriptProgram* program = nullptr;
-    const FunctionDefinition* definition = nullptr;
-};
-
-const FunctionDefinition& calledFunction(ScriptExecutor& ex, const ScriptLine& line) {
-    CallForm& form = formOf<CallForm>(line);
-    if (form.program != &ex.rt.program) {
-        const FunctionDefinition* definition = ex.rt.program.findFunction(line.argument);
-        if (!definition) throw CExecError(exec_error::kNoFunction, std::string(line.argument));
-        form.program = &ex.rt.program;
-        form.definition = definition;
+// The function a CALL or JUMP names, kept with the program it was found in.
+const FunctionDefinition& calledFunction(ScriptExecutor& ex, Operand& name) {
+    Resolution& went = name.resolution();
+    if (went.scope != &ex.rt.program) {
+        const FunctionDefinition* definition = ex.rt.program.findFunction(name.text);
+        if (!definition) throw CExecError(exec_error::kNoFunction, std::string(name.text));
+        went = {&ex.rt.program, definition, 0};
     }
-    return *form.definition;
+    return *went.definition;
 }
 
 // The executor for a CALL at the current depth, in the state of a newly
@@ -70,20 +47,20 @@ ScriptExecutor& freshCallee(Runtime& rt) {
     return callee;
 }
 
-// The index of the label's line in the running function.
-std::int32_t labelLine(ScriptExecutor& ex, const ScriptLine& line) {
-    GotoForm& form = formOf<GotoForm>(line);
-    if (form.function == ex.function) return form.pc;
-    const LabelEntry* label = findLabel(*ex.function, line.argument);
-    if (!label) throw CExecError(exec_error::kNoLabel, std::string(line.argument));
+// The index of the label's line in the running function, kept with the
+// function it was found in.
+std::int32_t labelLine(ScriptExecutor& ex, Operand& name) {
+    Resolution& went = name.resolution();
+    if (went.scope == ex.function) return went.pc;
+    const LabelEntry* label = findLabel(*ex.function, name.text);
+    if (!label) throw CExecError(exec_error::kNoLabel, std::string(name.text));
     const std::span<const ScriptLine> lines = ex.function->lines;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].lineNumber != label->lineNumber) continue;
-        form.function = ex.function;
-        form.pc = static_cast<std::int32_t>(i);
-        return form.pc;
+        went = {ex.function, ex.function, static_cast<std::int32_t>(i)};
+        return went.pc;
     }
-    throw CExecError(exec_error::kNoLabel, std::string(line.argument));
+    throw CExecError(exec_error::kNoLabel, std::string(name.text));
 }
 
 std::int32_t& resultVariable(ScriptExecutor& ex) { return ex.rt.store.at(kResult); }
@@ -148,33 +125,33 @@ std::int32_t scaled(std::int32_t old, double factor) {
 
 // ---- Branches ------------------------------------------------------------
 
-StepOutcome execSif(ScriptExecutor& ex, const ScriptLine& line) {
-    if (evaluate(ex, line) == 0) ++ex.pc;  // with step()'s own advance: the next line is passed over
+StepOutcome execSif(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    if (evaluate(ex, operands[0]) == 0) ++ex.pc;  // with step()'s own advance: the next line is passed over
     return StepOutcome::Next;
 }
 
-StepOutcome execIf(ScriptExecutor& ex, const ScriptLine& line) {
+StepOutcome execIf(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
     if (!ex.branchStack.empty() && ex.branchStack.back() != BRANCH_ACTIVE) {
         ex.branchStack.push_back(BRANCH_DONE);  // a block inside a skipped branch never runs
         return StepOutcome::Next;
     }
-    const std::int32_t condition = evaluate(ex, line);
+    const std::int32_t condition = evaluate(ex, operands[0]);
     ex.branchStack.push_back(condition != 0 ? BRANCH_ACTIVE : BRANCH_PENDING);
     return StepOutcome::Next;
 }
 
-StepOutcome execElseIf(ScriptExecutor& ex, const ScriptLine& line) {
+StepOutcome execElseIf(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
     if (ex.branchStack.empty()) throw CExecError(exec_error::kStrayElse);
     BranchState& top = ex.branchStack.back();
     if (top == BRANCH_ACTIVE) {
         top = BRANCH_DONE;
-    } else if (top == BRANCH_PENDING && evaluate(ex, line) != 0) {
+    } else if (top == BRANCH_PENDING && evaluate(ex, operands[0]) != 0) {
         top = BRANCH_ACTIVE;
     }
     return StepOutcome::Next;
 }
 
-StepOutcome execElse(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execElse(ScriptExecutor& ex, const ScriptLine&, Operands) {
     if (ex.branchStack.empty()) throw CExecError(exec_error::kStrayElse);
     BranchState& top = ex.branchStack.back();
     if (top == BRANCH_ACTIVE) top = BRANCH_DONE;
@@ -182,7 +159,7 @@ StepOutcome execElse(ScriptExecutor& ex, const ScriptLine&) {
     return StepOutcome::Next;
 }
 
-StepOutcome execEndIf(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execEndIf(ScriptExecutor& ex, const ScriptLine&, Operands) {
     if (ex.branchStack.empty()) throw CExecError(exec_error::kStrayElse);
     ex.branchStack.pop_back();
     return StepOutcome::Next;
@@ -190,10 +167,10 @@ StepOutcome execEndIf(ScriptExecutor& ex, const ScriptLine&) {
 
 // ---- Loops ---------------------------------------------------------------
 
-StepOutcome execRepeat(ScriptExecutor& ex, const ScriptLine& line) {
+StepOutcome execRepeat(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
     if (ex.repeatLine != -1) throw CExecError(exec_error::kNestedRepeat);
     countVariable(ex) = 0;
-    ex.repeatCount = evaluate(ex, line);
+    ex.repeatCount = evaluate(ex, operands[0]);
     if (ex.repeatCount < 1) throw CExecError(exec_error::kRepeatCount);
     ex.repeatLine = ex.pc;
     ex.loopExit = LOOP_NONE;
@@ -201,7 +178,7 @@ StepOutcome execRepeat(ScriptExecutor& ex, const ScriptLine& line) {
     return StepOutcome::Next;
 }
 
-StepOutcome execRend(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execRend(ScriptExecutor& ex, const ScriptLine&, Operands) {
     std::int32_t& count = countVariable(ex);
     count = static_cast<std::int32_t>(static_cast<std::uint32_t>(count) + 1u);
     // With no loop running there is nowhere to go back to: going back to
@@ -214,13 +191,13 @@ StepOutcome execRend(ScriptExecutor& ex, const ScriptLine&) {
     return StepOutcome::Next;
 }
 
-StepOutcome execContinue(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execContinue(ScriptExecutor& ex, const ScriptLine&, Operands) {
     ex.branchStack = ex.savedBranchStack;
     ex.loopExit = LOOP_CONTINUE;
     return StepOutcome::Next;
 }
 
-StepOutcome execBreak(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execBreak(ScriptExecutor& ex, const ScriptLine&, Operands) {
     ex.branchStack = ex.savedBranchStack;
     ex.loopExit = LOOP_BREAK;
     return StepOutcome::Next;
@@ -228,14 +205,14 @@ StepOutcome execBreak(ScriptExecutor& ex, const ScriptLine&) {
 
 // ---- Jumps and calls -----------------------------------------------------
 
-StepOutcome execGoto(ScriptExecutor& ex, const ScriptLine& line) {
-    ex.pc = labelLine(ex, line);  // step() then goes on after the label line
+StepOutcome execGoto(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    ex.pc = labelLine(ex, operands[0]);  // step() then goes on after the label line
     ex.branchStack.clear();
     return StepOutcome::Next;
 }
 
-StepOutcome execCall(ScriptExecutor& ex, const ScriptLine& line) {
-    const FunctionDefinition& definition = calledFunction(ex, line);
+StepOutcome execCall(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    const FunctionDefinition& definition = calledFunction(ex, operands[0]);
     if (ex.rt.callDepth >= kMaxCallDepth) throw CExecError(exec_error::kCallTooDeep);
     CallDepth depth(ex.rt.callDepth);
     ScriptExecutor& callee = freshCallee(ex.rt);
@@ -246,59 +223,57 @@ StepOutcome execCall(ScriptExecutor& ex, const ScriptLine& line) {
     return StepOutcome::Next;
 }
 
-StepOutcome execJump(ScriptExecutor& ex, const ScriptLine& line) {
+StepOutcome execJump(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
     if (ex.caller) throw CExecError(exec_error::kJumpFromCall);
-    ex.function = &calledFunction(ex, line);
+    ex.function = &calledFunction(ex, operands[0]);
     restartRun(ex);
     return StepOutcome::Stay;
 }
 
-StepOutcome execReturn(ScriptExecutor& ex, const ScriptLine& line) {
-    resultVariable(ex) = decimalValue(line.argument);  // a number as written, not an expression
+StepOutcome execReturn(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    resultVariable(ex) = decimalValue(operands[0].text);  // a number as written, not an expression
     return StepOutcome::End;
 }
 
-StepOutcome execBegin(ScriptExecutor& ex, const ScriptLine& line) {
-    const auto target = lookupBeginTarget(line.argument);
-    if (!target) throw CExecError(exec_error::kBadBeginTarget, std::string(line.argument));
+StepOutcome execBegin(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    const auto target = lookupBeginTarget(operands[0].text);
+    if (!target) throw CExecError(exec_error::kBadBeginTarget, std::string(operands[0].text));
     ex.rt.game.begin(*target, ex.rt.store);
     return StepOutcome::End;
 }
 
-StepOutcome execRestart(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execRestart(ScriptExecutor& ex, const ScriptLine&, Operands) {
     ex.pc = -1;  // step()'s advance brings it to the first line
     ex.branchStack.clear();
     return StepOutcome::Next;
 }
 
-StepOutcome execQuit(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execQuit(ScriptExecutor& ex, const ScriptLine&, Operands) {
     ex.rt.console.flush();
     throw ProgramExit{0};
 }
 
 // ---- Assignments ---------------------------------------------------------
 
-StepOutcome execIntAssign(ScriptExecutor& ex, const ScriptLine& line) {
-    const AssignForm& form = formOf<AssignForm>(line);
+StepOutcome execIntAssign(ScriptExecutor& ex, const ScriptLine& line, Operands operands) {
     // A failing right-hand side leaves the target alone.
-    const std::int32_t value = form.value.evaluate(ex.rt.evaluator);
+    const std::int32_t value = evaluate(ex, operands[0]);
     const auto kind = static_cast<AssignKind>(line.code - kIntAssign);
-    ex.rt.evaluator.assignReference(kind, form.target, value);
+    ex.rt.evaluator.assignReference(kind, operands[1].target(), value);
     return StepOutcome::Next;
 }
 
-StepOutcome execStrAssign(ScriptExecutor& ex, const ScriptLine& line) {
-    ex.rt.evaluator.assignStringVariable(line.target, line.targetIndex, line.argument);
+StepOutcome execStrAssign(ScriptExecutor& ex, const ScriptLine& line, Operands operands) {
+    ex.rt.evaluator.assignStringVariable(line.target, line.targetIndex, operands[1].text);
     return StepOutcome::Next;
 }
 
-StepOutcome execTimes(ScriptExecutor& ex, const ScriptLine& line) {
-    const std::string_view argument = line.argument;
-    const std::size_t comma = findSingleByte(argument, ',');
-    if (comma == std::string_view::npos) throw CExecError(exec_error::kTimesArguments, std::string(line.argument));
-    const std::string_view reference = argument.substr(0, comma);
+StepOutcome execTimes(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    if (operands[0].kind == OperandKind::Missing)
+        throw CExecError(exec_error::kTimesArguments, std::string(operands[0].text));
+    const std::string_view reference = operands[0].text;
     const std::int32_t old = ex.rt.evaluator.readVariableRef(reference);
-    const std::int32_t product = scaled(old, decimalFactor(argument.substr(comma + 1)));
+    const std::int32_t product = scaled(old, decimalFactor(operands[1].text));
     ex.rt.evaluator.assignVariableRef(kAssign, reference, product);
     return StepOutcome::Next;
 }

@@ -1,6 +1,7 @@
 // The statement executor's core: one step of a function (end of function,
 // loop skipping, branch gating, the error guard) and the dispatch of a line
-// on its stored code through a table built from instructions.def. The
+// on its stored code through a table built from instructions.def, with
+// the line's operands. The
 // handlers themselves live in control_flow.cpp and the instruction files.
 #include "script/executor.h"
 
@@ -23,31 +24,29 @@ Runtime::~Runtime() = default;
 
 namespace {
 
-using Handler = StepOutcome (*)(ScriptExecutor&, const ScriptLine&);
+using Handler = StepOutcome (*)(ScriptExecutor&, const ScriptLine&, Operands);
 
-// Codes without a keyword (6, 8, 9, 19) stay null and do nothing.
+// Codes without a row (6, 8, 9, 19) stay null and do nothing.
 constexpr std::array<Handler, kInstructionCodeLimit> kHandlers = [] {
     std::array<Handler, kInstructionCodeLimit> table{};
-#define INSTRUCTION(keyword, code, handler) table[code] = &handler;
+#define INSTRUCTION(keyword, code, handler, shape, after) table[code] = &handler;
+#define STATEMENT INSTRUCTION
 #include "script/instructions.def"
+#undef STATEMENT
 #undef INSTRUCTION
     return table;
 }();
 
-StepOutcome dispatch(ScriptExecutor& ex, const ScriptLine& line) {
-    const std::int32_t code = line.code;
-    if (code >= 0 && code < kInstructionCodeLimit) {
-        Handler handler = kHandlers[static_cast<std::size_t>(code)];
-        return handler ? handler(ex, line) : StepOutcome::Next;
-    }
-    if (code >= kIntAssign && code <= kIntAssign + kBitOr) return execIntAssign(ex, line);
-    if (code == kStrAssign) return execStrAssign(ex, line);
-    return StepOutcome::Next;  // kNoOp and codes no loader produces
-}
-
 bool isBranchKeyword(std::int32_t code) { return code >= kIF && code <= kENDIF; }
 
 }  // namespace
+
+StepOutcome runLine(ScriptExecutor& ex, const ScriptLine& line) {
+    const std::int32_t code = line.code;
+    if (code < 0 || code >= kInstructionCodeLimit) return StepOutcome::Next;  // kNoOp
+    Handler handler = kHandlers[static_cast<std::size_t>(code)];
+    return handler ? handler(ex, line, operandsOf(line)) : StepOutcome::Next;
+}
 
 void ScriptExecutor::start(const FunctionDefinition* definition, ScriptExecutor* callerExecutor) {
     function = definition;
@@ -88,7 +87,7 @@ bool ScriptExecutor::step() {
 
     StepOutcome outcome = StepOutcome::Next;
     try {
-        outcome = dispatch(*this, line);
+        outcome = runLine(*this, line);
     } catch (const CExecError& error) {
         // A CALL leaves currentLine empty; the report names the calling line.
         rt.currentLine = &line;

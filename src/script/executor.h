@@ -45,20 +45,25 @@ public:
     bool idle = true;
 };
 
+// Runs one line through the dispatch table, with its operands; what step()
+// does between its checks and its error guard.
+StepOutcome runLine(ScriptExecutor& ex, const ScriptLine& line);
+
 // A top-level run: start `definition` on the runtime's topExecutor, step it
 // to its end, then mark it idle with no current line.
 void runTopLevel(Runtime& rt, const FunctionDefinition& definition);
 // Looks the name up with findFunction; runs it and returns true when found.
 bool runTopLevelByName(Runtime& rt, std::string_view name);
 
-// Every instruction handler, declared from the instruction list. Control
-// flow lives in control_flow.cpp, output in output_instructions.cpp, game
-// instructions in game_instructions.cpp.
-#define INSTRUCTION(keyword, code, handler) StepOutcome handler(ScriptExecutor& ex, const ScriptLine& line);
+// Every handler, declared from the instruction list: each takes its line's
+// operands (operands.h). Control flow and assignments live in
+// control_flow.cpp, output in output_instructions.cpp, game instructions in
+// game_instructions.cpp.
+#define INSTRUCTION(keyword, code, handler, shape, after) \
+    StepOutcome handler(ScriptExecutor& ex, const ScriptLine& line, Operands operands);
+#define STATEMENT INSTRUCTION
 #include "script/instructions.def"
+#undef STATEMENT
 #undef INSTRUCTION
-// The two assignment codes (kIntAssign + AssignKind, kStrAssign), in control_flow.cpp.
-StepOutcome execIntAssign(ScriptExecutor& ex, const ScriptLine& line);
-StepOutcome execStrAssign(ScriptExecutor& ex, const ScriptLine& line);
 
 }  // namespace kiro

@@ -17,7 +17,6 @@
 #include "script/bar.h"
 #include "script/evaluator.h"
 #include "script/executor.h"
-#include "script/line_form.h"
 #include "script/runtime.h"
 
 namespace kiro {
@@ -61,8 +60,9 @@ void writeNumberRightAligned(Console& console, std::int32_t value, std::size_t w
     writeRightAligned(console, std::string_view(digits, static_cast<std::size_t>(end - digits)), width);
 }
 
-std::int32_t characterPosition(ScriptExecutor& ex, const ScriptLine& line) {
-    return formOf<ExpressionForm>(line).expression.evaluate(ex.rt.evaluator);
+// The character position (or template number) an instruction names.
+std::int32_t evaluated(ScriptExecutor& ex, Operands operands) {
+    return operands[0].expression().evaluate(ex.rt.evaluator);
 }
 
 // ---- Name listings --------------------------------------------------------
@@ -87,9 +87,9 @@ constexpr Listing kTalentListing{kTalent, kTalentName, "", "[", "", "]", false};
 
 // Entries whose value is 0 are passed over; a listing with nothing to show
 // writes nothing at all, not even an empty line.
-void writeListing(ScriptExecutor& ex, const ScriptLine& line, const Listing& listing) {
+void writeListing(ScriptExecutor& ex, Operands operands, const Listing& listing) {
     Runtime& rt = ex.rt;
-    const std::vector<std::int32_t>& values = rt.store.characterAt(characterPosition(ex, line)).array(listing.array);
+    const std::vector<std::int32_t>& values = rt.store.characterAt(evaluated(ex, operands)).array(listing.array);
     bool wroteAny = false;
     for (const auto& [number, name] : rt.store.nameTable(listing.names)) {
         std::int32_t value = element(values, number);
@@ -159,9 +159,9 @@ std::int64_t shopCellPadding(std::int32_t number, const std::string& name, std::
 
 // Copies the first template (from slot 0 up) with the given NO whose
 // CFLAG:0 is `kind` (0 ordinary, 1 special).
-void addFromTemplate(ScriptExecutor& ex, const ScriptLine& line, std::int32_t kind) {
+void addFromTemplate(ScriptExecutor& ex, Operands operands, std::int32_t kind) {
     Runtime& rt = ex.rt;
-    std::int32_t number = formOf<ExpressionForm>(line).expression.evaluate(rt.evaluator);
+    std::int32_t number = evaluated(ex, operands);
     for (const CharacterRecord& candidate : rt.store.templates) {
         if (candidate.no == number && candidate.get(kCflag, 0) == kind) {
             rt.store.addCharacter(candidate);
@@ -175,30 +175,30 @@ void addFromTemplate(ScriptExecutor& ex, const ScriptLine& line, std::int32_t ki
 
 }  // namespace
 
-StepOutcome execPrintAbl(ScriptExecutor& ex, const ScriptLine& line) {
-    writeListing(ex, line, kAblListing);
+StepOutcome execPrintAbl(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    writeListing(ex, operands, kAblListing);
     return StepOutcome::Next;
 }
 
-StepOutcome execPrintMark(ScriptExecutor& ex, const ScriptLine& line) {
-    writeListing(ex, line, kMarkListing);
+StepOutcome execPrintMark(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    writeListing(ex, operands, kMarkListing);
     return StepOutcome::Next;
 }
 
-StepOutcome execPrintExp(ScriptExecutor& ex, const ScriptLine& line) {
-    writeListing(ex, line, kExpListing);
+StepOutcome execPrintExp(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    writeListing(ex, operands, kExpListing);
     return StepOutcome::Next;
 }
 
-StepOutcome execPrintTalent(ScriptExecutor& ex, const ScriptLine& line) {
-    writeListing(ex, line, kTalentListing);
+StepOutcome execPrintTalent(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    writeListing(ex, operands, kTalentListing);
     return StepOutcome::Next;
 }
 
 // Three cells to a line, each with its level bar.
-StepOutcome execPrintPalam(ScriptExecutor& ex, const ScriptLine& line) {
+StepOutcome execPrintPalam(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
     Runtime& rt = ex.rt;
-    const std::vector<std::int32_t>& palam = rt.store.characterAt(characterPosition(ex, line)).array(kPalam);
+    const std::vector<std::int32_t>& palam = rt.store.characterAt(evaluated(ex, operands)).array(kPalam);
     int cells = 0;
     for (const auto& [number, name] : rt.store.nameTable(kPalamName)) {
         if (number >= kListedPalams) continue;
@@ -209,7 +209,7 @@ StepOutcome execPrintPalam(ScriptExecutor& ex, const ScriptLine& line) {
     return StepOutcome::Next;
 }
 
-StepOutcome execPrintItem(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execPrintItem(ScriptExecutor& ex, const ScriptLine&, Operands) {
     Runtime& rt = ex.rt;
     const std::vector<std::int32_t>& owned = rt.store.global(kItem);
     rt.console.writeText(msg::ITEMS_OWNED);
@@ -230,7 +230,7 @@ StepOutcome execPrintItem(ScriptExecutor& ex, const ScriptLine&) {
 
 // Items on sale, three cells to a line; an item without a price in the
 // data sells at 0.
-StepOutcome execPrintShopItem(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execPrintShopItem(ScriptExecutor& ex, const ScriptLine&, Operands) {
     Runtime& rt = ex.rt;
     const std::vector<std::int32_t>& onSale = rt.store.global(kItemSales);
     int cells = 0;
@@ -251,7 +251,7 @@ StepOutcome execPrintShopItem(ScriptExecutor& ex, const ScriptLine&) {
 // Applies UP and DOWN to the target's PALAM, one line per changed
 // parameter: name, old value, "+up", "-down", "=", new value. The name is
 // looked up without adding an entry to PALAMNAME.
-StepOutcome execUpCheck(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execUpCheck(ScriptExecutor& ex, const ScriptLine&, Operands) {
     Runtime& rt = ex.rt;
     Console& console = rt.console;
     CharacterRecord& target = rt.store.characterAt(rt.store.at(kTarget, 0));
@@ -285,21 +285,21 @@ StepOutcome execUpCheck(ScriptExecutor& ex, const ScriptLine&) {
     return StepOutcome::Next;
 }
 
-StepOutcome execAddChara(ScriptExecutor& ex, const ScriptLine& line) {
-    addFromTemplate(ex, line, 0);
+StepOutcome execAddChara(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    addFromTemplate(ex, operands, 0);
     return StepOutcome::Next;
 }
 
-StepOutcome execAddSpChara(ScriptExecutor& ex, const ScriptLine& line) {
-    addFromTemplate(ex, line, 1);
+StepOutcome execAddSpChara(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    addFromTemplate(ex, operands, 1);
     return StepOutcome::Next;
 }
 
 // The characters after the position move down by one; TARGET, ASSI, MASTER
 // and PLAYER keep their numbers. A position outside the list removes
 // nothing.
-StepOutcome execDelChara(ScriptExecutor& ex, const ScriptLine& line) {
-    std::int32_t position = characterPosition(ex, line);
+StepOutcome execDelChara(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    std::int32_t position = evaluated(ex, operands);
     ex.rt.store.characterAt(position);  // the array error for a position outside the list
     ex.rt.store.removeCharacter(position);
     return StepOutcome::Next;

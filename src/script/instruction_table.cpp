@@ -1,4 +1,4 @@
-// Keyword tables, built from the instruction list.
+// Keyword and trait tables, built from the instruction list.
 //
 // The loader looks up the first word of every statement, a million times
 // for a large game, and most words (assignment targets) are no keyword, so
@@ -14,16 +14,25 @@
 namespace kiro {
 namespace {
 
-struct Keyword {
-    std::string_view name;
-    std::int32_t code;
-};
+using Keyword = KeywordEntry;
 
 constexpr Keyword kKeywords[] = {
-#define INSTRUCTION(keyword, code, handler) {#keyword, code},
+#define INSTRUCTION(keyword, code, handler, shape, after) {#keyword, code},
+#define STATEMENT(name, code, handler, shape, after)
 #include "script/instructions.def"
+#undef STATEMENT
 #undef INSTRUCTION
 };
+
+constexpr std::array<InstructionTraits, kInstructionCodeLimit> kTraits = [] {
+    std::array<InstructionTraits, kInstructionCodeLimit> table{};
+#define INSTRUCTION(keyword, code, handler, shape, after) table[code] = {Shape::shape, After::after};
+#define STATEMENT INSTRUCTION
+#include "script/instructions.def"
+#undef STATEMENT
+#undef INSTRUCTION
+    return table;
+}();
 
 constexpr std::size_t kHashSlots = 128;  // a power of two, well above the keyword count
 static_assert(std::size(kKeywords) * 2 < kHashSlots);
@@ -90,6 +99,13 @@ std::optional<std::int32_t> lookupInstruction(std::string_view keyword) {
     }
     return std::nullopt;
 }
+
+InstructionTraits instructionTraits(std::int32_t code) {
+    if (code < 0 || code >= kInstructionCodeLimit) return {};
+    return kTraits[static_cast<std::size_t>(code)];
+}
+
+std::span<const KeywordEntry> instructionKeywords() { return kKeywords; }
 
 std::string_view instructionKeyword(std::int32_t code) {
     for (const Keyword& k : kKeywords)

@@ -6,8 +6,8 @@
 // executor's guard, which reports it and goes on with the next line; what
 // was written before the failure stays written.
 //
-// PRINTV, BAR and the PRINTFORM family cut their argument once, on the
-// line's first run, and keep the pieces with the line (line_form.h).
+// One handler serves each argument shape; what follows the output (an end
+// of line, a wait) comes from the instruction's row in instructions.def.
 #include <algorithm>
 #include <string_view>
 
@@ -18,7 +18,7 @@
 #include "script/evaluator.h"
 #include "script/executor.h"
 #include "script/form_expansion.h"
-#include "script/line_form.h"
+#include "script/instruction_table.h"
 #include "script/runtime.h"
 #include "script/text.h"
 
@@ -36,232 +36,118 @@ void writeBlanks(Console& console, std::size_t count) {
         console.writeText(kBlanks.substr(0, std::min(count, kBlanks.size())));
 }
 
-// PRINTV's items are separated by ","; the remaining text is trimmed before
-// each item, but an item keeps the blanks before its ",". A 'text item is
-// written as it stands, anything else is an expression whose value is
-// written. Each item is written as soon as it is read, so an item that fails
-// leaves the earlier ones.
-template <typename EachItem>
-void forEachValueItem(std::string_view list, EachItem each) {
-    std::string_view rest = trimBlanks(list);
-    for (std::size_t comma; (comma = findSingleByte(rest, ',')) != std::string_view::npos;
-         rest = trimBlanks(rest.substr(comma + 1)))
-        each(rest.substr(0, comma));
-    each(rest);
+// Each value item is written as soon as it is evaluated, so an item that
+// fails leaves the earlier ones. A list too long to keep cut is walked
+// from its text.
+void writeValueItem(Runtime& rt, OperandKind kind, std::string_view text) {
+    if (kind == OperandKind::Text) rt.console.writeText(text);
+    else rt.console.writeNumber(rt.evaluator.evaluateExpression(text));
 }
 
-bool isTextItem(std::string_view item) { return !item.empty() && item.front() == '\''; }
-
-// The items cut and parsed once. A list too long to be worth keeping
-// (thousands of items on one line) is walked from its text every time.
-struct ValueListForm : LineForm {
-    static constexpr std::size_t kMaxKeptItems = 256;
-    struct Item {
-        bool isText;
-        std::string_view text;  // a text item, after its quote
-        Expression expression;  // otherwise
-    };
-
-    explicit ValueListForm(const ScriptLine& line) {
-        forEachValueItem(line.argument, [&](std::string_view item) {
-            if (items.size() > kMaxKeptItems) return;
-            if (isTextItem(item)) items.push_back({true, item.substr(1), Expression()});
-            else items.push_back({false, {}, Expression(item)});
-        });
-        kept = items.size() <= kMaxKeptItems;
-        if (!kept) items.clear();
+void writeValueList(Runtime& rt, Operands items) {
+    for (const Operand& item : items) {
+        if (item.kind == OperandKind::ValueListText)
+            forEachValueItem(item.text, [&](OperandKind kind, std::string_view text) { writeValueItem(rt, kind, text); });
+        else if (item.kind == OperandKind::Text) rt.console.writeText(item.text);
+        else rt.console.writeNumber(item.expression().evaluate(rt.evaluator));
     }
-
-    bool kept = false;
-    std::vector<Item> items;
-};
-
-void writeValueItem(Runtime& rt, std::string_view item) {
-    if (isTextItem(item)) rt.console.writeText(item.substr(1));
-    else rt.console.writeNumber(rt.evaluator.evaluateExpression(item));
-}
-
-void writeValueList(Runtime& rt, const ScriptLine& line) {
-    const ValueListForm& form = formOf<ValueListForm>(line);
-    if (!form.kept) {
-        forEachValueItem(line.argument, [&](std::string_view item) { writeValueItem(rt, item); });
-        return;
-    }
-    for (const ValueListForm::Item& item : form.items) {
-        if (item.isText) rt.console.writeText(item.text);
-        else rt.console.writeNumber(item.expression.evaluate(rt.evaluator));
-    }
-}
-
-void writeStringReference(Runtime& rt, std::string_view reference) {
-    rt.console.writeText(rt.evaluator.readStringVariable(reference));
 }
 
 // The form held by a string variable, expanded.
-std::string expandReferencedForm(Runtime& rt, std::string_view reference) {
-    return expandForm(rt.evaluator, rt.evaluator.readStringVariable(reference));
+std::string expandReferencedForm(Runtime& rt, const Operand& reference) {
+    return expandForm(rt.evaluator, rt.evaluator.readStringVariable(reference.text));
 }
 
-struct FormTextForm : LineForm {
-    explicit FormTextForm(const ScriptLine& line) : form(line.argument) {}
-    PreparedForm form;
-};
-
-// The line's form expanded, in the runtime's reused buffer.
-std::string_view expandLineForm(Runtime& rt, const ScriptLine& line) {
-    formOf<FormTextForm>(line).form.expand(rt.evaluator, rt.formText);
+// The operand's form expanded, in the runtime's reused buffer.
+std::string_view expandOperandForm(Runtime& rt, const Operand& form) {
+    form.form().expand(rt.evaluator, rt.formText);
     return rt.formText;
 }
 
-void waitAfterWriting(Runtime& rt) {
-    rt.console.waitForEnter();
-    rt.waited = true;
-}
-
-// BAR's "value, maximum, length": a missing comma fails before anything is
-// evaluated, and all three are evaluated before "[" is written.
-struct BarForm : LineForm {
-    explicit BarForm(const ScriptLine& line) {
-        const std::string_view argument = line.argument;
-        const std::size_t first = findSingleByte(argument, ',');
-        if (first == std::string_view::npos) {
-            missing = argument;
+// What follows an instruction's output, from its row in instructions.def.
+// A wait counts for the game loop, which then skips its own.
+void finishOutput(Runtime& rt, const ScriptLine& line) {
+    switch (instructionTraits(line.code).after) {
+        case After::Nothing: return;
+        case After::EndLine: return rt.console.endLine();
+        case After::Wait:
+            rt.console.waitForEnter();
+            rt.waited = true;
             return;
-        }
-        const std::string_view rest = argument.substr(first + 1);
-        const std::size_t second = findSingleByte(rest, ',');
-        if (second == std::string_view::npos) {
-            missing = rest;
-            return;
-        }
-        complete = true;
-        value = Expression(argument.substr(0, first));
-        maximum = Expression(rest.substr(0, second));
-        length = Expression(rest.substr(second + 1));
     }
-
-    bool complete = false;
-    std::string_view missing;  // the text error 300 shows when a comma is missing
-    Expression value, maximum, length;
-};
-
-void drawBarFromLine(Runtime& rt, const ScriptLine& line) {
-    const BarForm& bar = formOf<BarForm>(line);
-    if (!bar.complete) throw CExecError(exec_error::kBarArguments, std::string(bar.missing));
-    std::int32_t value = bar.value.evaluate(rt.evaluator);
-    std::int32_t maximum = bar.maximum.evaluate(rt.evaluator);
-    std::int32_t length = bar.length.evaluate(rt.evaluator);
-    drawBar(rt.console, value, maximum, length, '*');
 }
+
+bool waits(const ScriptLine& line) { return instructionTraits(line.code).after == After::Wait; }
 
 }  // namespace
 
-StepOutcome execPrint(ScriptExecutor& ex, const ScriptLine& line) {
-    ex.rt.console.writeText(line.argument);
-    return StepOutcome::Next;
-}
-
-StepOutcome execPrintL(ScriptExecutor& ex, const ScriptLine& line) {
-    ex.rt.console.writeText(line.argument);
-    ex.rt.console.endLine();
-    return StepOutcome::Next;
-}
-
-// An empty PRINTW still counts as a wait: the game loop's own wait after a
-// command is skipped.
-StepOutcome execPrintW(ScriptExecutor& ex, const ScriptLine& line) {
-    if (!line.argument.empty()) {
-        ex.rt.console.writeText(line.argument);
-        ex.rt.console.waitForEnter();
+// PRINT, PRINTL, PRINTW. An empty PRINTW does not wait but still counts as
+// a wait: the game loop's own wait after a command is skipped.
+StepOutcome execPrintText(ScriptExecutor& ex, const ScriptLine& line, Operands operands) {
+    if (waits(line) && operands[0].text.empty()) {
+        ex.rt.waited = true;
+        return StepOutcome::Next;
     }
-    ex.rt.waited = true;
+    ex.rt.console.writeText(operands[0].text);
+    finishOutput(ex.rt, line);
     return StepOutcome::Next;
 }
 
-StepOutcome execPrintV(ScriptExecutor& ex, const ScriptLine& line) {
-    writeValueList(ex.rt, line);
+// PRINTV, PRINTVL.
+StepOutcome execPrintValues(ScriptExecutor& ex, const ScriptLine& line, Operands operands) {
+    writeValueList(ex.rt, operands);
+    finishOutput(ex.rt, line);
     return StepOutcome::Next;
 }
 
-StepOutcome execPrintVL(ScriptExecutor& ex, const ScriptLine& line) {
-    writeValueList(ex.rt, line);
-    ex.rt.console.endLine();
-    return StepOutcome::Next;
-}
-
-StepOutcome execPrintS(ScriptExecutor& ex, const ScriptLine& line) {
-    writeStringReference(ex.rt, line.argument);
-    return StepOutcome::Next;
-}
-
-StepOutcome execPrintSL(ScriptExecutor& ex, const ScriptLine& line) {
-    writeStringReference(ex.rt, line.argument);
-    ex.rt.console.endLine();
+// PRINTS, PRINTSL.
+StepOutcome execPrintString(ScriptExecutor& ex, const ScriptLine& line, Operands operands) {
+    ex.rt.console.writeText(ex.rt.evaluator.readStringVariable(operands[0].text));
+    finishOutput(ex.rt, line);
     return StepOutcome::Next;
 }
 
 // Right-aligned in 25 bytes; a longer text is written whole.
-StepOutcome execPrintC(ScriptExecutor& ex, const ScriptLine& line) {
-    if (line.argument.size() < kPrintcWidth) writeBlanks(ex.rt.console, kPrintcWidth - line.argument.size());
-    ex.rt.console.writeText(line.argument);
+StepOutcome execPrintC(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    const std::string_view text = operands[0].text;
+    if (text.size() < kPrintcWidth) writeBlanks(ex.rt.console, kPrintcWidth - text.size());
+    ex.rt.console.writeText(text);
     return StepOutcome::Next;
 }
 
-StepOutcome execWait(ScriptExecutor& ex, const ScriptLine&) {
-    waitAfterWriting(ex.rt);
+StepOutcome execWait(ScriptExecutor& ex, const ScriptLine& line, Operands) {
+    finishOutput(ex.rt, line);
     return StepOutcome::Next;
 }
 
-StepOutcome execInput(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execInput(ScriptExecutor& ex, const ScriptLine&, Operands) {
     std::int32_t value = ex.rt.console.readNumber();
     ex.rt.store.at(kResult, 0) = value;
     return StepOutcome::Next;
 }
 
-StepOutcome execInputS(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execInputS(ScriptExecutor& ex, const ScriptLine&, Operands) {
     std::string word = ex.rt.console.readWord();
     ex.rt.store.strings(kResults).at(0) = std::move(word);
     return StepOutcome::Next;
 }
 
-StepOutcome execPrintForm(ScriptExecutor& ex, const ScriptLine& line) {
-    ex.rt.console.writeText(expandLineForm(ex.rt, line));
+// PRINTFORM, PRINTFORML, PRINTFORMW. Unlike PRINTW, an empty PRINTFORMW
+// does nothing at all: it neither waits nor counts as a wait.
+StepOutcome execPrintForm(ScriptExecutor& ex, const ScriptLine& line, Operands operands) {
+    if (waits(line) && operands[0].text.empty()) return StepOutcome::Next;
+    ex.rt.console.writeText(expandOperandForm(ex.rt, operands[0]));
+    finishOutput(ex.rt, line);
     return StepOutcome::Next;
 }
 
-StepOutcome execPrintFormL(ScriptExecutor& ex, const ScriptLine& line) {
-    ex.rt.console.writeText(expandLineForm(ex.rt, line));
-    ex.rt.console.endLine();
-    return StepOutcome::Next;
-}
-
-// Unlike PRINTW, an empty PRINTFORMW does nothing at all: it neither waits
-// nor counts as a wait.
-StepOutcome execPrintFormW(ScriptExecutor& ex, const ScriptLine& line) {
-    if (line.argument.empty()) return StepOutcome::Next;
-    ex.rt.console.writeText(expandLineForm(ex.rt, line));
-    waitAfterWriting(ex.rt);
-    return StepOutcome::Next;
-}
-
-StepOutcome execPrintFormS(ScriptExecutor& ex, const ScriptLine& line) {
-    ex.rt.console.writeText(expandReferencedForm(ex.rt, line.argument));
-    return StepOutcome::Next;
-}
-
-StepOutcome execPrintFormSL(ScriptExecutor& ex, const ScriptLine& line) {
-    ex.rt.console.writeText(expandReferencedForm(ex.rt, line.argument));
-    ex.rt.console.endLine();
-    return StepOutcome::Next;
-}
-
-// The first expansion only decides whether anything is shown; what is
-// written is a second one, so expressions with side effects (RAND) are
-// evaluated twice.
-StepOutcome execPrintFormSW(ScriptExecutor& ex, const ScriptLine& line) {
-    if (expandReferencedForm(ex.rt, line.argument).empty()) return StepOutcome::Next;
-    ex.rt.console.writeText(expandReferencedForm(ex.rt, line.argument));
-    waitAfterWriting(ex.rt);
+// PRINTFORMS, PRINTFORMSL, PRINTFORMSW. For PRINTFORMSW a first expansion
+// only decides whether anything is shown; what is written is a second one,
+// so expressions with side effects (RAND) are evaluated twice.
+StepOutcome execPrintFormString(ScriptExecutor& ex, const ScriptLine& line, Operands operands) {
+    if (waits(line) && expandReferencedForm(ex.rt, operands[0]).empty()) return StepOutcome::Next;
+    ex.rt.console.writeText(expandReferencedForm(ex.rt, operands[0]));
+    finishOutput(ex.rt, line);
     return StepOutcome::Next;
 }
 
@@ -270,27 +156,30 @@ StepOutcome execPrintFormSW(ScriptExecutor& ex, const ScriptLine& line) {
 // description until the next save, so a script repeating PUTFORM could grow
 // it without end: it is held to the bound of one expansion, and a PUTFORM
 // that would pass it fails like a runaway expansion and adds nothing.
-StepOutcome execPutForm(ScriptExecutor& ex, const ScriptLine& line) {
-    const std::string_view text = expandLineForm(ex.rt, line);
+StepOutcome execPutForm(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
+    const std::string_view text = expandOperandForm(ex.rt, operands[0]);
     if (ex.rt.saveDescription.size() + text.size() > kMaxFormLength) throw CExecError(exec_error::kFormRunaway);
     ex.rt.saveDescription += text;
     return StepOutcome::Next;
 }
 
-StepOutcome execBar(ScriptExecutor& ex, const ScriptLine& line) {
-    drawBarFromLine(ex.rt, line);
+// BAR, BARL: a missing comma fails before anything is evaluated, and all
+// three are evaluated before "[" is written.
+StepOutcome execBar(ScriptExecutor& ex, const ScriptLine& line, Operands operands) {
+    if (operands[0].kind == OperandKind::Missing)
+        throw CExecError(exec_error::kBarArguments, std::string(operands[0].text));
+    Evaluator& evaluator = ex.rt.evaluator;
+    const std::int32_t value = operands[0].expression().evaluate(evaluator);
+    const std::int32_t maximum = operands[1].expression().evaluate(evaluator);
+    const std::int32_t length = operands[2].expression().evaluate(evaluator);
+    drawBar(ex.rt.console, value, maximum, length, '*');
+    finishOutput(ex.rt, line);
     return StepOutcome::Next;
 }
 
-StepOutcome execBarL(ScriptExecutor& ex, const ScriptLine& line) {
-    drawBarFromLine(ex.rt, line);
-    ex.rt.console.endLine();
-    return StepOutcome::Next;
-}
-
-StepOutcome execDrawLine(ScriptExecutor& ex, const ScriptLine&) {
+StepOutcome execDrawLine(ScriptExecutor& ex, const ScriptLine& line, Operands) {
     ex.rt.console.writeText(kDrawLine);
-    ex.rt.console.endLine();
+    finishOutput(ex.rt, line);
     return StepOutcome::Next;
 }
 

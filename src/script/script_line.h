@@ -1,50 +1,22 @@
-// One classified line of a script, and the form an instruction keeps on it.
+// One classified line of a script, with the operands its instruction cut
+// its argument into.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string_view>
+
+#include "script/operands.h"
 
 namespace kiro {
 
-// Codes a ScriptLine can carry besides the instruction codes 0-54.
+// The code of a line that does nothing; instruction and assignment codes
+// are in instruction_table.h.
 inline constexpr std::int32_t kNoOp = -1;
-inline constexpr std::int32_t kIntAssign = 10000;  // + AssignKind (0-7)
-inline constexpr std::int32_t kStrAssign = 11000;
 
 enum AttributeCode : std::int32_t { kSingle = 0, kPri = 1, kLater = 2 };
 
-// What an instruction has worked out from its line's text the first time it
-// ran (parsed expressions, a call's function), kept with the line so that
-// later runs start from it. Each instruction defines its own kind; see
-// line_form.h.
-struct LineForm {
-    virtual ~LineForm() = default;
-    const void* kind = nullptr;  // which kind of form this is
-};
-
-// Holds a line's LineForm. Copying a line does not copy the form: the copy
-// works it out again when it first runs.
-class LineFormSlot {
-public:
-    LineFormSlot() = default;
-    LineFormSlot(const LineFormSlot&) {}
-    LineFormSlot& operator=(const LineFormSlot&) {
-        form_.reset();
-        return *this;
-    }
-    LineFormSlot(LineFormSlot&&) noexcept = default;
-    LineFormSlot& operator=(LineFormSlot&&) noexcept = default;
-
-    LineForm* get() const { return form_.get(); }
-    void set(std::unique_ptr<LineForm> form) { form_ = std::move(form); }
-
-private:
-    std::unique_ptr<LineForm> form_;
-};
-
 // The texts are views into bytes the ScriptProgram keeps. They must not
-// change once the line has run: its form was made from them.
+// change once the line has run: its operands were made from them.
 struct ScriptLine {
     std::int32_t lineNumber = 0;
     std::int32_t code = kNoOp;
@@ -54,7 +26,12 @@ struct ScriptLine {
     std::string_view targetIndex;  // assignments: text after the first ':' of the target word, upper-cased
     // Variable code of `target`, resolved at load time (-1 when not an assignment).
     std::int32_t targetCode = -1;
-    mutable LineFormSlot form;     // filled by the instruction on its first run
+    mutable OperandSlot operands;  // made on the line's first run
 };
+
+// The line's operands, made on its first run.
+inline Operands operandsOf(const ScriptLine& line) {
+    return line.operands.made() ? line.operands.get() : makeOperands(line);
+}
 
 }  // namespace kiro

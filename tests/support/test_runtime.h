@@ -8,6 +8,9 @@
 #include "console/console.h"
 #include "data/game_base.h"
 #include "data/variable_store.h"
+#include "script/errors.h"
+#include "script/executor.h"
+#include "script/instruction_table.h"
 #include "script/loader.h"
 #include "script/runtime.h"
 #include "script/script_program.h"
@@ -47,6 +50,36 @@ struct TestRuntime {
     ScriptProgram program;
     GameBase base;
     Runtime rt{console, store, program, base};
+};
+
+// A TestRuntime that runs single instructions, each on a fresh line of its
+// own, as the executor does.
+struct InstructionRuntime : TestRuntime {
+    using TestRuntime::TestRuntime;
+
+    void run(std::int32_t code, std::string_view argument = {}) {
+        text = argument;
+        line = ScriptLine{};  // a line's text never changes once it has run
+        line.code = code;
+        line.argument = text;
+        EXPECT_EQ(runLine(executor, line), StepOutcome::Next);
+    }
+    void runSjis(std::int32_t code, std::string_view utf8Argument) { run(code, sjis(utf8Argument)); }
+
+    // The error code thrown, or -1.
+    int errorCode(std::int32_t code, std::string_view argument, std::string* detail = nullptr) {
+        try {
+            run(code, argument);
+        } catch (const CExecError& error) {
+            if (detail) *detail = error.detail;
+            return error.code;
+        }
+        return -1;
+    }
+
+    ScriptExecutor executor{rt};
+    std::string text;  // the argument the line points into
+    ScriptLine line;
 };
 
 }  // namespace kiro::test

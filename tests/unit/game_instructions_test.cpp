@@ -20,30 +20,18 @@ namespace kiro {
 namespace {
 
 using test::sjis;
-using Handler = StepOutcome (*)(ScriptExecutor&, const ScriptLine&);
 
 // A runtime over an in-memory console with `characters` characters named
 // C0, C1, ...
-class Harness : public test::TestRuntime {
+class Harness : public test::InstructionRuntime {
 public:
-    explicit Harness(int characters = 1, std::string input = {}) : TestRuntime(std::move(input)) {
+    explicit Harness(int characters = 1, std::string input = {}) : InstructionRuntime(std::move(input)) {
         addCharacters(characters);
-    }
-
-    void run(Handler handler, std::string_view argument = {}) {
-        text = argument;
-        line = ScriptLine{};  // a line's text never changes once it has run
-        line.argument = text;
-        EXPECT_EQ(handler(executor, line), StepOutcome::Next);
     }
 
     void name(StringCode table, std::int32_t number, std::string_view utf8) {
         store.nameTable(table)[number] = sjis(utf8);
     }
-
-    ScriptExecutor executor{rt};
-    std::string text;  // the argument the line points into
-    ScriptLine line;
 };
 
 TEST(GameListings, AllZeroWritesNothingAtAll) {
@@ -52,10 +40,10 @@ TEST(GameListings, AllZeroWritesNothingAtAll) {
     h.name(kTalentName, 2, "臆病");
     h.name(kMarkName, 1, "恐怖刻印");
     h.name(kExpName, 0, "学習経験");
-    h.run(execPrintAbl, "0");
-    h.run(execPrintTalent, "0");
-    h.run(execPrintMark, "0");
-    h.run(execPrintExp, "0");
+    h.run(kPRINT_ABL, "0");
+    h.run(kPRINT_TALENT, "0");
+    h.run(kPRINT_MARK, "0");
+    h.run(kPRINT_EXP, "0");
     EXPECT_EQ(h.output(), "");
 }
 
@@ -66,23 +54,23 @@ TEST(GameListings, EntriesOfEachListing) {
     h.name(kAblName, 3, "知識");
     h.store.characterAt(1).array(kAbl)[1] = 3;
     h.store.characterAt(1).array(kAbl)[3] = -1;
-    h.run(execPrintAbl, "0+1");
+    h.run(kPRINT_ABL, "0+1");
 
     h.name(kTalentName, 0, "素直");
     h.name(kTalentName, 150, "気丈");
     h.store.characterAt(1).array(kTalent)[0] = 1;
     h.store.characterAt(1).array(kTalent)[150] = 5;
-    h.run(execPrintTalent, "1");
+    h.run(kPRINT_TALENT, "1");
 
     h.name(kExpName, 2, "運動経験");
     h.name(kExpName, 4, "会話経験");
     h.store.characterAt(1).array(kExp)[2] = 12;
     h.store.characterAt(1).array(kExp)[4] = 1;
-    h.run(execPrintExp, "1");
+    h.run(kPRINT_EXP, "1");
 
     h.name(kMarkName, 0, "反抗刻印");
     h.store.characterAt(1).array(kMark)[0] = 2;
-    h.run(execPrintMark, "1");
+    h.run(kPRINT_MARK, "1");
     EXPECT_EQ(h.output(), sjis("技巧LV3 知識LV-1\n[素直][気丈]\n運動経験12 会話経験1\n反抗刻印LV2\n"));
 }
 
@@ -91,14 +79,14 @@ TEST(GameListings, NamesOutsideTheArrayAreArrayErrorsAfterWhatWasWritten) {
     h.name(kAblName, 1, "技巧");
     h.name(kAblName, 100, "無効");
     h.store.characterAt(0).array(kAbl)[1] = 2;
-    EXPECT_THROW(h.run(execPrintAbl, "0"), std::out_of_range);
+    EXPECT_THROW(h.run(kPRINT_ABL, "0"), std::out_of_range);
     EXPECT_EQ(h.output(), sjis("技巧LV2"));
 
     Harness negative;
     negative.name(kExpName, -1, "負");
-    EXPECT_THROW(negative.run(execPrintExp, "0"), std::out_of_range);
+    EXPECT_THROW(negative.run(kPRINT_EXP, "0"), std::out_of_range);
     negative.name(kPalamName, -3, "負");
-    EXPECT_THROW(negative.run(execPrintPalam, "0"), std::out_of_range);
+    EXPECT_THROW(negative.run(kPRINT_PALAM, "0"), std::out_of_range);
     EXPECT_EQ(negative.output(), "");
 }
 
@@ -106,9 +94,9 @@ TEST(GameListings, PositionOutsideTheListWritesNothing) {
     Harness h(1);
     h.name(kAblName, 0, "会話");
     h.name(kPalamName, 0, "快Ｃ");
-    EXPECT_THROW(h.run(execPrintAbl, "1"), std::out_of_range);
-    EXPECT_THROW(h.run(execPrintPalam, "0-1"), std::out_of_range);
-    EXPECT_THROW(h.run(execPrintTalent, "5"), std::out_of_range);
+    EXPECT_THROW(h.run(kPRINT_ABL, "1"), std::out_of_range);
+    EXPECT_THROW(h.run(kPRINT_PALAM, "0-1"), std::out_of_range);
+    EXPECT_THROW(h.run(kPRINT_TALENT, "5"), std::out_of_range);
     EXPECT_EQ(h.output(), "");
 }
 
@@ -129,7 +117,7 @@ TEST_F(PalamListing, ThreeCellsToALineWithLevelBars) {
         h.store.characterAt(0).array(kPalam)[i] = values[i];
     }
     h.name(kPalamName, 100, "範囲外");  // passed over, no error
-    h.run(execPrintPalam, "0");
+    h.run(kPRINT_PALAM, "0");
     EXPECT_EQ(h.output(), sjis("   快Ｃ[-----.....]    50   快Ｖ[=====.....]   250   快Ａ[>>>>>.....]  1500\n"
                                "   潤滑[*****.....]  5000   恭順[**********] 20000\n"));
 }
@@ -137,7 +125,7 @@ TEST_F(PalamListing, ThreeCellsToALineWithLevelBars) {
 TEST_F(PalamListing, LongNamesAndValuesAreWrittenWhole) {
     h.name(kPalamName, 7, "とても長い名前");
     h.store.characterAt(0).array(kPalam)[7] = 1234567;
-    h.run(execPrintPalam, "0");
+    h.run(kPRINT_PALAM, "0");
     EXPECT_EQ(h.output(), sjis(" とても長い名前[**********]1234567\n"));
 }
 
@@ -146,7 +134,7 @@ TEST_F(PalamListing, ZeroThresholdIsADivisionErrorAfterTheOpeningBracket) {
     h.name(kPalamName, 0, "快Ｃ");
     h.store.characterAt(0).array(kPalam)[0] = -5;
     try {
-        h.run(execPrintPalam, "0");
+        h.run(kPRINT_PALAM, "0");
         FAIL() << "no error";
     } catch (const CExecError& error) {
         EXPECT_EQ(error.code, exec_error::kDivisionByZero);
@@ -156,14 +144,14 @@ TEST_F(PalamListing, ZeroThresholdIsADivisionErrorAfterTheOpeningBracket) {
 
 TEST(GameItems, OwnedItems) {
     Harness h;
-    h.run(execPrintItem);
+    h.run(kPRINT_ITEM);
     h.name(kItemName, 0, "ロープ");
     h.name(kItemName, 3, "薬草");
     h.name(kItemName, 5, "杖");
-    h.run(execPrintItem);
+    h.run(kPRINT_ITEM);
     h.store.at(kItem, 3) = 2;
     h.store.at(kItem, 5) = -1;
-    h.run(execPrintItem);
+    h.run(kPRINT_ITEM);
     std::string owned(msg::ITEMS_OWNED), none(msg::ITEMS_NONE);
     EXPECT_EQ(h.output(), owned + none + "\n" + owned + none + "\n" + owned + sjis("薬草(2) 杖(-1) \n"));
 }
@@ -179,7 +167,7 @@ TEST(GameItems, ShopCellsArePaddedToTwentySixBytes) {
     h.store.itemPrices[12] = -7;  // counts as one digit
     h.store.itemPrices[21] = 1234567;
     for (int n : {3, 12, 20, 21}) h.store.at(kItemSales, n) = 1;
-    h.run(execPrintShopItem);
+    h.run(kPRINT_SHOPITEM);
     EXPECT_EQ(h.output(), sjis("[3] 薬草($500)") + std::string(12, ' ') + "[12] ab($-7)" + std::string(15, ' ') +
                               "[20] x($0)\n[21] y($1234567)" + std::string(10, ' ') + "\n");
 }
@@ -187,7 +175,7 @@ TEST(GameItems, ShopCellsArePaddedToTwentySixBytes) {
 TEST(GameItems, ShopItemOutsideTheSalesArrayIsAnArrayError) {
     Harness h;
     h.name(kItemName, 5000, "x");
-    EXPECT_THROW(h.run(execPrintShopItem), std::out_of_range);
+    EXPECT_THROW(h.run(kPRINT_SHOPITEM), std::out_of_range);
 }
 
 TEST(GameUpCheck, AppliesShowsAndClearsTheChanges) {
@@ -201,7 +189,7 @@ TEST(GameUpCheck, AppliesShowsAndClearsTheChanges) {
     h.store.at(kUp, 7) = 10;
     h.store.at(kDown, 7) = 25;
     h.store.at(kUp, 9) = -4;  // neither positive: passed over, not applied
-    h.run(execUpCheck);
+    h.run(kUPCHECK);
     EXPECT_EQ(h.output(), sjis("快Ｃ 120+300=420\n 50+10-25=35\n"));
     EXPECT_EQ(target.array(kPalam)[5], 420);
     EXPECT_EQ(target.array(kPalam)[7], 35);
@@ -217,7 +205,7 @@ TEST(GameUpCheck, NegativeChangesApplyWhenTheOtherIsPositive) {
     Harness h;
     h.store.at(kUp, 0) = 5;
     h.store.at(kDown, 0) = -3;
-    h.run(execUpCheck);
+    h.run(kUPCHECK);
     EXPECT_EQ(h.output(), " 0+5=8\n");
 }
 
@@ -225,7 +213,7 @@ TEST(GameUpCheck, TargetOutsideTheListIsAnArrayError) {
     Harness h(1);
     h.store.at(kTarget) = 1;
     h.store.at(kUp, 0) = 5;
-    EXPECT_THROW(h.run(execUpCheck), std::out_of_range);
+    EXPECT_THROW(h.run(kUPCHECK), std::out_of_range);
     EXPECT_EQ(h.store.at(kUp, 0), 5);
 }
 
@@ -247,8 +235,8 @@ protected:
 };
 
 TEST_F(CharacterTemplates, AddCharaCopiesTheTemplateEachTime) {
-    h.run(execAddChara, "7");
-    h.run(execAddChara, "3+4");
+    h.run(kADDCHARA, "7");
+    h.run(kADDCHARA, "3+4");
     ASSERT_EQ(h.store.characterCount(), 2);
     h.store.characterAt(0).array(kAbl)[0] = 9;
     EXPECT_EQ(h.store.characterAt(1).array(kAbl)[0], 0);
@@ -258,16 +246,16 @@ TEST_F(CharacterTemplates, AddCharaCopiesTheTemplateEachTime) {
 }
 
 TEST_F(CharacterTemplates, OrdinaryAndSpecialTemplatesAreKeptApart) {
-    h.run(execAddChara, "8");
-    h.run(execAddSpChara, "8");
+    h.run(kADDCHARA, "8");
+    h.run(kADDSPCHARA, "8");
     ASSERT_EQ(h.store.characterCount(), 2);
     EXPECT_EQ(h.store.characterAt(0).name, "eight");
     EXPECT_EQ(h.store.characterAt(1).name, "special eight");
 }
 
 TEST_F(CharacterTemplates, MissingTemplateSaysSoAndWaits) {
-    h.run(execAddChara, "999");
-    h.run(execAddSpChara, "7");
+    h.run(kADDCHARA, "999");
+    h.run(kADDSPCHARA, "7");
     EXPECT_EQ(h.store.characterCount(), 0);
     std::string message(msg::CHARACTER_NOT_FOUND);
     EXPECT_EQ(h.output(), message + "\n" + message + "\n");
@@ -277,7 +265,7 @@ TEST_F(CharacterTemplates, MissingTemplateSaysSoAndWaits) {
 TEST(GameCharacters, DelCharaMovesTheLaterCharactersDown) {
     Harness h(3);
     h.store.at(kTarget) = 2;
-    h.run(execDelChara, "0");
+    h.run(kDELCHARA, "0");
     ASSERT_EQ(h.store.characterCount(), 2);
     EXPECT_EQ(h.store.characterAt(0).name, "C1");
     EXPECT_EQ(h.store.characterAt(1).name, "C2");
@@ -286,8 +274,8 @@ TEST(GameCharacters, DelCharaMovesTheLaterCharactersDown) {
 
 TEST(GameCharacters, DelCharaOutsideTheListRemovesNothing) {
     Harness h(3);
-    EXPECT_THROW(h.run(execDelChara, "3"), std::out_of_range);
-    EXPECT_THROW(h.run(execDelChara, "0-1"), std::out_of_range);
+    EXPECT_THROW(h.run(kDELCHARA, "3"), std::out_of_range);
+    EXPECT_THROW(h.run(kDELCHARA, "0-1"), std::out_of_range);
     EXPECT_EQ(h.store.characterCount(), 3);
 }
 

@@ -114,10 +114,15 @@ TEST(LoaderStatements, InstructionArgumentIsTheRestAfterOneBlank) {
 // exact (upper-case) spelling, and nothing else.
 TEST(LoaderStatements, EveryKeywordAndNothingElseIsAnInstruction) {
     const std::pair<std::string_view, std::int32_t> keywords[] = {
-#define INSTRUCTION(keyword, code, handler) {#keyword, code},
+#define INSTRUCTION(keyword, code, handler, shape, after) {#keyword, code},
+#define STATEMENT(name, code, handler, shape, after)
 #include "script/instructions.def"
+#undef STATEMENT
 #undef INSTRUCTION
     };
+    // Rows without a keyword are no instruction by their name.
+    EXPECT_FALSE(lookupInstruction("ASSIGN"));
+    EXPECT_EQ(instructionKeyword(kStrAssign), "");
     auto isKeyword = [&](std::string_view word) {
         for (const auto& k : keywords)
             if (k.first == word) return true;

@@ -13,6 +13,7 @@
 #include "save/save_file.h"
 #include "script/errors.h"
 #include "script/executor.h"
+#include "script/instruction_table.h"
 #include "script/loader.h"
 #include "script/runtime.h"
 #include "support/sjis.h"
@@ -179,9 +180,10 @@ TEST(SaveInstructions, OnlyAllowedInTheShop) {
     ScriptExecutor ex(g.rt);
     ScriptLine line;
     g.rt.game.phase = GamePhase::Train;
-    for (auto handler : {&execSaveGame, &execLoadGame}) {
+    for (std::int32_t code : {kSAVEGAME, kLOADGAME}) {
+        line.code = code;
         try {
-            handler(ex, line);
+            runLine(ex, line);
             ADD_FAILURE() << "no error outside the shop";
         } catch (const CExecError& e) {
             EXPECT_EQ(e.code, exec_error::kOutsideShop);
@@ -190,8 +192,10 @@ TEST(SaveInstructions, OnlyAllowedInTheShop) {
     }
     EXPECT_EQ(g.output(), "");
     g.rt.game.phase = GamePhase::Shop;
-    EXPECT_EQ(execSaveGame(ex, line), StepOutcome::Next);
-    EXPECT_EQ(execLoadGame(ex, line), StepOutcome::Next);
+    for (std::int32_t code : {kSAVEGAME, kLOADGAME}) {
+        line.code = code;
+        EXPECT_EQ(runLine(ex, line), StepOutcome::Next);
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "script/executor.h"
 #include "script/runtime.h"
 #include "script/text.h"
+#include "script/entry_points.h"
 
 namespace kiro {
 namespace {
@@ -20,20 +21,20 @@ constexpr std::int32_t kFirstUserChoice = 100;
 void ablupDisplayStep(Runtime& rt) {
     rt.console.writeText(msg::ABLUP_HEADER);
     rt.console.endLine();
-    runTopLevelByName(rt, "SHOW_JUEL");
-    runTopLevelByName(rt, "SHOW_ABLUP_SELECT");
+    runTopLevelByName(rt, entry_point::kShowJuel);
+    runTopLevelByName(rt, entry_point::kShowAblupSelect);
 }
 
 void ablupChoiceStep(Runtime& rt, std::int32_t number) {
     if (number < kFirstUserChoice) {
         // -1 looks up "ABLUP-1", which games normally do not define.
-        std::string name = "ABLUP";
+        std::string name(entry_point::kAblup);
         name.append(decimalText(number));
         runTopLevelByName(rt, name);
         return;
     }
     rt.store.at(kResult) = number;
-    runTopLevelByName(rt, "USERABLUP");
+    runTopLevelByName(rt, entry_point::kUserAblup);
 }
 
 }  // namespace kiro

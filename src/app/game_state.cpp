@@ -6,15 +6,12 @@
 
 #include "data/variable_store.h"
 #include "script/instruction_table.h"
+#include "script/entry_points.h"
 
 namespace kiro {
 namespace {
 
-// Indexed by GameEvent.
-constexpr std::array<std::string_view, 9> kEventNames = {
-    "",         "EVENTFIRST", "EVENTSHOP",   "EVENTBUY",    "EVENTTRAIN",
-    "EVENTCOM", "EVENTCOMEND", "EVENTEND", "EVENTTURNEND",
-};
+constexpr auto& kEventNames = entry_point::kEvents;  // indexed by GameEvent
 
 struct BeginRow {
     GameEvent event;

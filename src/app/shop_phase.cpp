@@ -6,6 +6,7 @@
 #include "messages.h"
 #include "script/executor.h"
 #include "script/runtime.h"
+#include "script/entry_points.h"
 
 namespace kiro {
 namespace {
@@ -47,7 +48,7 @@ void buyItem(Runtime& rt, std::int32_t item) {
 
 }  // namespace
 
-void shopDisplayStep(Runtime& rt) { runTopLevelByName(rt, "SHOW_SHOP"); }
+void shopDisplayStep(Runtime& rt) { runTopLevelByName(rt, entry_point::kShowShop); }
 
 void shopChoiceStep(Runtime& rt, std::int32_t number) {
     if (number >= 0 && number <= kLastItem) {
@@ -55,7 +56,7 @@ void shopChoiceStep(Runtime& rt, std::int32_t number) {
         return;
     }
     rt.store.at(kResult) = number;
-    runTopLevelByName(rt, "USERSHOP");
+    runTopLevelByName(rt, entry_point::kUserShop);
 }
 
 }  // namespace kiro

@@ -15,6 +15,7 @@
 #include "script/executor.h"
 #include "script/runtime.h"
 #include "script/text.h"
+#include "script/entry_points.h"
 
 namespace kiro {
 namespace {
@@ -42,7 +43,7 @@ std::string_view numberedName(std::string& buffer, std::string_view prefix, std:
 // A missing COM_ABLE<n> offers the command; otherwise RESULT 0 hides it.
 bool commandAvailable(Runtime& rt, std::int32_t command) {
     static std::string name;
-    if (!runTopLevelByName(rt, numberedName(name, "COM_ABLE", command))) return true;
+    if (!runTopLevelByName(rt, numberedName(name, entry_point::kComAble, command))) return true;
     return rt.store.at(kResult) != 0;
 }
 
@@ -88,7 +89,7 @@ bool forcedCommandCheck(Runtime& rt) {
 }
 
 void commandDisplayStep(Runtime& rt) {
-    runTopLevelByName(rt, "SHOW_STATUS");
+    runTopLevelByName(rt, entry_point::kShowStatus);
     shownCommands.fill(kNotListed);
     std::int32_t shown = 0;
     std::int32_t position = 0;
@@ -102,7 +103,7 @@ void commandDisplayStep(Runtime& rt) {
         shownCommands[here] = command;
     }
     if (shown % kPerLine != 0) rt.console.endLine();
-    if (runTopLevelByName(rt, "SHOW_USERCOM")) rt.console.endLine();
+    if (runTopLevelByName(rt, entry_point::kShowUserCom)) rt.console.endLine();
 }
 
 bool commandChoiceStep(Runtime& rt, std::int32_t number) {
@@ -116,7 +117,7 @@ bool commandChoiceStep(Runtime& rt, std::int32_t number) {
         return true;
     }
     rt.store.at(kResult) = number;
-    if (!runTopLevelByName(rt, "USERCOM")) return false;
+    if (!runTopLevelByName(rt, entry_point::kUserCom)) return false;
     return rt.store.at(kResult) != 0;
 }
 
@@ -128,13 +129,13 @@ bool afterCommandStep(Runtime& rt) {
     for (CharacterRecord& c : rt.store.characters) c.clearNowEx();
 
     std::string name;
-    runTopLevel(rt, requiredFunction(rt, numberedName(name, "COM", command)));
+    runTopLevel(rt, requiredFunction(rt, numberedName(name, entry_point::kCom, command)));
     if (rt.store.at(kResult) == 0) {
         // The command took itself back: no EVENTCOMEND, SOURCE stays.
         rt.game.event = GameEvent::None;
         return false;
     }
-    runTopLevel(rt, requiredFunction(rt, "SOURCE_CHECK"));
+    runTopLevel(rt, requiredFunction(rt, entry_point::kSourceCheck));
     for (CharacterRecord& c : rt.store.characters) c.clearSource();
     return true;
 }

@@ -15,6 +15,7 @@
 #include "script/errors.h"
 #include "script/executor.h"
 #include "script/runtime.h"
+#include "script/entry_points.h"
 
 namespace kiro {
 namespace {
@@ -106,7 +107,7 @@ private:
 // there runs SAVEINFO again, so it shares the depth limit of CALL: without
 // it a stream of typed numbers would overflow the machine stack.
 void runSaveInfo(Runtime& rt) {
-    const FunctionDefinition* info = rt.program.findFunction("SAVEINFO");
+    const FunctionDefinition* info = rt.program.findFunction(entry_point::kSaveInfo);
     if (!info) return;
     NestedRun nested(rt);
     const ScriptLine* savingLine = rt.currentLine;

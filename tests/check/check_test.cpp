@@ -5,10 +5,12 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
 #include "check_game.h"
+#include "script/instruction_table.h"
 #include "support/sjis.h"
 #include "support/test_game.h"
 
@@ -293,6 +295,43 @@ TEST_F(CheckTest, ExpressionsThatFailWhateverTheValues) {
     std::size_t expressionFindings = 0;
     for (const Finding& f : report.findings.list()) expressionFindings += f.message.find("(error ") != std::string::npos;
     EXPECT_EQ(expressionFindings, std::size(cases)) << listing(report);
+}
+
+// The checker walks the operands the engine cuts each argument into, so
+// every instruction whose shape holds an expression, a reference or a name
+// is checked without code of its own: each gets a finding for a bad one.
+TEST_F(CheckTest, EveryInstructionWithAnExpressionOrANameIsChecked) {
+    struct Bad {
+        Shape shape;
+        std::string_view argument;
+        std::string_view shown;  // what the finding quotes
+    };
+    const Bad bad[] = {
+        {Shape::Expression, "FOO", "'FOO'"},         {Shape::ValueList, "'a, FOO", "'FOO'"},
+        {Shape::BarTriple, "1, FOO, 2", "' FOO'"},   {Shape::StringReference, "FOO", "'FOO'"},
+        {Shape::FormReference, "FOO", "'FOO'"},      {Shape::Form, "a{FOO}", "'a{FOO}'"},
+        {Shape::Label, "NOWHERE", "'NOWHERE'"},      {Shape::Function, "NOWHERE", "'NOWHERE'"},
+        {Shape::BeginTarget, "NOWHERE", "'NOWHERE'"}, {Shape::Times, "FOO, 2", "'FOO'"},
+    };
+    // Shapes that hold nothing that can fail as written.
+    const Shape unchecked[] = {Shape::None, Shape::Text, Shape::Number};
+    std::string script = "@F\n";
+    std::vector<std::pair<std::string_view, const Bad*>> lines;  // from line 2 on
+    for (const KeywordEntry& keyword : instructionKeywords()) {
+        const Shape shape = instructionTraits(keyword.code).shape;
+        const Bad* found = std::find_if(std::begin(bad), std::end(bad), [&](const Bad& b) { return b.shape == shape; });
+        if (found == std::end(bad)) {
+            EXPECT_NE(std::find(std::begin(unchecked), std::end(unchecked), shape), std::end(unchecked)) << keyword.name;
+            continue;
+        }
+        script += std::string(keyword.name) + " " + std::string(found->argument) + "\n";
+        lines.emplace_back(keyword.name, found);
+    }
+    EXPECT_GE(lines.size(), 30u);
+    file("kst/a.kst", script);
+    CheckReport report = check();
+    int line = 2;
+    for (const auto& [keyword, b] : lines) EXPECT_TRUE(hasFinding(report, "kst/a.kst", line++, {keyword, b->shown}));
 }
 
 TEST_F(CheckTest, ArgumentCountsOfBarAndTimes) {

@@ -73,6 +73,19 @@ using Attempt = std::function<void(Evaluator& evaluator, std::string_view text)>
 // unlike whole expressions, which are upper-cased first.
 enum class Case { Folded, AsWritten };
 
+// What a shape needs when a comma is missing, for the message.
+struct ShapeNeed {
+    Shape shape;
+    std::string_view needs;
+    std::int32_t error;
+};
+constexpr ShapeNeed kShapeNeeds[] = {
+    {Shape::BarTriple, "three arguments, value, maximum and length", exec_error::kBarArguments},
+    {Shape::Times, "a variable and a factor", exec_error::kTimesArguments},
+};
+
+// Walks every operand the engine cuts a line into and tries it the way its
+// handler uses it; a new instruction is checked by its shape alone.
 class ExpressionCheck {
 public:
     explicit ExpressionCheck(Findings& findings)
@@ -82,25 +95,23 @@ public:
 
 private:
     void expression(std::string_view text);
-    void valueList(std::string_view list);
-    void bar(std::string_view argument);
     void stringReference(std::string_view text);
     void form(std::string_view text);
-    void times(std::string_view argument);
-    void intAssignment();
-    void stringAssignment();
+    void variableReference(std::string_view text);
+    void intTarget(std::string_view text);
+    void stringTarget(std::string_view text);
+    void missing(std::string_view text);
 
     std::optional<std::int32_t> faultOf(std::string_view text, const Attempt& run);
-    void tryPart(std::string_view part, const Attempt& run, Case letters = Case::Folded) {
-        tryPart(keywordOf(*line_), part, run, letters);
-    }
-    void tryPart(const std::string& label, std::string_view part, const Attempt& run, Case letters = Case::Folded);
+    void tryPart(std::string_view part, const Attempt& run, Case letters = Case::Folded);
     std::string caseHint(std::string_view part, const Attempt& run);
     void report(std::string message) { findings_.add(pathOf(*definition_), line_->lineNumber, std::move(message)); }
+    // "IF"; "assignment" or "assignment target" for an assignment's parts.
+    std::string label() const;
 
     struct Rule {
-        std::int32_t code;
-        void (ExpressionCheck::*check)(std::string_view argument);
+        OperandKind kind;
+        void (ExpressionCheck::*check)(std::string_view text);
     };
     static const Rule kRules[];
 
@@ -108,31 +119,33 @@ private:
     Findings& findings_;
     const FunctionDefinition* definition_ = nullptr;
     const ScriptLine* line_ = nullptr;
+    OperandKind kind_ = OperandKind::Text;  // of the operand being tried
 };
 
 const ExpressionCheck::Rule ExpressionCheck::kRules[] = {
-    {kSIF, &ExpressionCheck::expression},           {kIF, &ExpressionCheck::expression},
-    {kELSEIF, &ExpressionCheck::expression},        {kREPEAT, &ExpressionCheck::expression},
-    {kADDCHARA, &ExpressionCheck::expression},      {kADDSPCHARA, &ExpressionCheck::expression},
-    {kDELCHARA, &ExpressionCheck::expression},      {kPRINT_TALENT, &ExpressionCheck::expression},
-    {kPRINT_MARK, &ExpressionCheck::expression},    {kPRINT_ABL, &ExpressionCheck::expression},
-    {kPRINT_PALAM, &ExpressionCheck::expression},   {kPRINT_EXP, &ExpressionCheck::expression},
-    {kPRINTV, &ExpressionCheck::valueList},         {kPRINTVL, &ExpressionCheck::valueList},
-    {kBAR, &ExpressionCheck::bar},                  {kBARL, &ExpressionCheck::bar},
-    {kPRINTS, &ExpressionCheck::stringReference},   {kPRINTSL, &ExpressionCheck::stringReference},
-    {kPRINTFORMS, &ExpressionCheck::stringReference}, {kPRINTFORMSL, &ExpressionCheck::stringReference},
-    {kPRINTFORMSW, &ExpressionCheck::stringReference}, {kPRINTFORM, &ExpressionCheck::form},
-    {kPRINTFORML, &ExpressionCheck::form},          {kPRINTFORMW, &ExpressionCheck::form},
-    {kPUTFORM, &ExpressionCheck::form},             {kTIMES, &ExpressionCheck::times},
+    {OperandKind::Expression, &ExpressionCheck::expression},
+    {OperandKind::StringReference, &ExpressionCheck::stringReference},
+    {OperandKind::Form, &ExpressionCheck::form},
+    {OperandKind::VariableReference, &ExpressionCheck::variableReference},
+    {OperandKind::IntTarget, &ExpressionCheck::intTarget},
+    {OperandKind::StringTarget, &ExpressionCheck::stringTarget},
+    {OperandKind::Missing, &ExpressionCheck::missing},
 };
 
 void ExpressionCheck::visit(const FunctionDefinition& definition, const ScriptLine& line) {
     definition_ = &definition;
     line_ = &line;
-    if (line.code >= kIntAssign && line.code <= kIntAssign + kBitOr) return intAssignment();
-    if (line.code == kStrAssign) return stringAssignment();
-    for (const Rule& rule : kRules)
-        if (rule.code == line.code) (this->*rule.check)(line.argument);
+    cutOperands(line, [&](OperandKind kind, std::string_view text) {
+        kind_ = kind;
+        for (const Rule& rule : kRules)
+            if (rule.kind == kind) (this->*rule.check)(text);
+    });
+}
+
+std::string ExpressionCheck::label() const {
+    const std::string_view keyword = instructionKeyword(line_->code);
+    if (!keyword.empty()) return std::string(keyword);
+    return kind_ == OperandKind::Expression ? "assignment" : "assignment target";
 }
 
 // The code of a fault in the text, if one of the scratch variable sets
@@ -153,11 +166,11 @@ std::optional<std::int32_t> ExpressionCheck::faultOf(std::string_view text, cons
     return std::nullopt;
 }
 
-void ExpressionCheck::tryPart(const std::string& label, std::string_view part, const Attempt& run, Case letters) {
+void ExpressionCheck::tryPart(std::string_view part, const Attempt& run, Case letters) {
     std::optional<std::int32_t> code = faultOf(part, run);
     if (!code) return;
     std::string hint = letters == Case::AsWritten ? caseHint(part, run) : "";
-    report(label + " " + quoted(part) + ": " + std::string(textFault(*code)->what) + hint + " (error " +
+    report(label() + " " + quoted(part) + ": " + std::string(textFault(*code)->what) + hint + " (error " +
            std::to_string(*code) + ": " + utf8Of(messageOf(CExecError(*code))) + ")");
 }
 
@@ -172,32 +185,6 @@ void ExpressionCheck::expression(std::string_view text) {
     tryPart(text, [](Evaluator& e, std::string_view t) { e.evaluateExpression(t); });
 }
 
-// Items as PRINTV cuts them: the rest is trimmed before each item, a "'"
-// item is text and is not evaluated.
-void ExpressionCheck::valueList(std::string_view list) {
-    auto item = [&](std::string_view text) {
-        if (text.empty() || text.front() != '\'') expression(text);
-    };
-    std::string_view rest = trimBlanks(list);
-    for (std::size_t comma; (comma = findSingleByte(rest, ',')) != std::string_view::npos;
-         rest = trimBlanks(rest.substr(comma + 1)))
-        item(rest.substr(0, comma));
-    item(rest);
-}
-
-void ExpressionCheck::bar(std::string_view argument) {
-    std::size_t first = findSingleByte(argument, ',');
-    std::size_t second = first == std::string_view::npos ? first : findSingleByte(argument, ',', first + 1);
-    if (second == std::string_view::npos) {
-        report(keywordOf(*line_) + " " + quoted(argument) +
-               ": needs three arguments, value, maximum and length (kiro reports error 300)");
-        return;
-    }
-    expression(argument.substr(0, first));
-    expression(argument.substr(first + 1, second - first - 1));
-    expression(argument.substr(second + 1));
-}
-
 // Read as written: string references are not upper-cased.
 void ExpressionCheck::stringReference(std::string_view text) {
     tryPart(text, [](Evaluator& e, std::string_view t) { e.readStringVariable(t); }, Case::AsWritten);
@@ -207,34 +194,31 @@ void ExpressionCheck::form(std::string_view text) {
     tryPart(text, [](Evaluator& e, std::string_view t) { expandForm(e, t); }, Case::AsWritten);
 }
 
-void ExpressionCheck::times(std::string_view argument) {
-    std::size_t comma = findSingleByte(argument, ',');
-    if (comma == std::string_view::npos) {
-        report("TIMES " + quoted(argument) + ": needs a variable and a factor (kiro reports error 301)");
-        return;
-    }
-    std::string_view reference = argument.substr(0, comma);
-    tryPart(reference, [](Evaluator& e, std::string_view t) { e.readVariableRef(t); }, Case::AsWritten);
+void ExpressionCheck::variableReference(std::string_view text) {
+    tryPart(text, [](Evaluator& e, std::string_view t) { e.readVariableRef(t); }, Case::AsWritten);
 }
 
-// The right-hand side, then the target's index: "|= 0" goes through the
-// whole assignment path without changing the scratch value.
-void ExpressionCheck::intAssignment() {
+// "|= 0" goes through the whole assignment path without changing the
+// scratch value.
+void ExpressionCheck::intTarget(std::string_view text) {
     const ScriptLine& line = *line_;
-    tryPart("assignment", line.argument, [](Evaluator& e, std::string_view t) { e.evaluateExpression(t); });
-    std::string target = std::string(line.target) + (line.targetIndex.empty() ? "" : ":" + std::string(line.targetIndex));
-    tryPart("assignment target", target,
-            [&](Evaluator& e, std::string_view) { e.assignVariable(kBitOr, line.target, line.targetIndex, 0); });
+    tryPart(text, [&](Evaluator& e, std::string_view) { e.assignVariable(kBitOr, line.target, line.targetIndex, 0); });
 }
 
 // The text is stored, not evaluated; only the target's index can fail.
 // Storing an empty text over the scratch variables' empty texts changes
 // nothing.
-void ExpressionCheck::stringAssignment() {
+void ExpressionCheck::stringTarget(std::string_view text) {
     const ScriptLine& line = *line_;
-    std::string target = std::string(line.target) + (line.targetIndex.empty() ? "" : ":" + std::string(line.targetIndex));
-    tryPart("assignment target", target,
-            [&](Evaluator& e, std::string_view) { e.assignStringVariable(line.target, line.targetIndex, ""); });
+    tryPart(text, [&](Evaluator& e, std::string_view) { e.assignStringVariable(line.target, line.targetIndex, ""); });
+}
+
+void ExpressionCheck::missing(std::string_view) {
+    const Shape shape = instructionTraits(line_->code).shape;
+    for (const ShapeNeed& need : kShapeNeeds)
+        if (need.shape == shape)
+            report(label() + " " + quoted(line_->argument) + ": needs " + std::string(need.needs) +
+                   " (kiro reports error " + std::to_string(need.error) + ")");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "checks.h"
 #include "data/character_record.h"
 #include "messages.h"
+#include "script/entry_points.h"
 #include "script/instruction_table.h"
 #include "script/text.h"
 #include "utf8_text.h"
@@ -19,19 +20,12 @@
 namespace kiro::check {
 namespace {
 
-constexpr std::string_view kEventNames[] = {
-    "EVENTFIRST", "EVENTSHOP", "EVENTBUY", "EVENTTRAIN", "EVENTCOM", "EVENTCOMEND", "EVENTEND", "EVENTTURNEND",
-};
-constexpr std::string_view kOtherEntryPoints[] = {
-    "SHOW_SHOP", "USERSHOP", "SHOW_STATUS", "SHOW_USERCOM", "USERCOM", "SOURCE_CHECK",
-    "SHOW_JUEL", "SHOW_ABLUP_SELECT", "USERABLUP", "SAVEINFO",
-};
-// Entry points named by a prefix and a command or choice number in decimal.
-constexpr std::string_view kNumberedEntryPoints[] = {"COM_ABLE", "COM", "ABLUP"};
-
-bool isEventName(std::string_view name) {
-    return std::find(std::begin(kEventNames), std::end(kEventNames), name) != std::end(kEventNames);
+template <typename Names>
+bool listed(const Names& names, std::string_view name) {
+    return std::find(std::begin(names), std::end(names), name) != std::end(names);
 }
+
+bool isEventName(std::string_view name) { return !name.empty() && listed(entry_point::kEvents, name); }
 
 // A number as the engine writes it into a name: optional "-", no leading zeros.
 bool isDecimalText(std::string_view text) {
@@ -39,39 +33,39 @@ bool isDecimalText(std::string_view text) {
 }
 
 bool isEntryPoint(std::string_view name) {
-    if (isEventName(name)) return true;
-    if (std::find(std::begin(kOtherEntryPoints), std::end(kOtherEntryPoints), name) != std::end(kOtherEntryPoints))
-        return true;
-    for (std::string_view prefix : kNumberedEntryPoints)
+    if (isEventName(name) || listed(entry_point::kFixed, name)) return true;
+    for (std::string_view prefix : entry_point::kNumbered)
         if (name.starts_with(prefix) && isDecimalText(name.substr(prefix.size()))) return true;
     return false;
 }
 
 void checkTrainingCommands(const LoadedGame& game, Findings& findings) {
     for (const auto& [number, where] : game.trainCommands) {
-        std::string function = "COM" + decimalText(number);
+        std::string function = std::string(entry_point::kCom) + decimalText(number);
         if (!game.program.findFunction(function))
             findings.add(where.file, where.line,
                          "training command " + std::to_string(number) + " has no function " + function +
                              ": choosing it ends the game (" +
                              utf8Of(function + std::string(msg::PROCESS_1)) + ")");
     }
-    if (game.trainCommands.empty() || game.program.findFunction("SOURCE_CHECK")) return;
+    if (game.trainCommands.empty() || game.program.findFunction(entry_point::kSourceCheck)) return;
     auto first = std::min_element(game.trainCommands.begin(), game.trainCommands.end(), [](auto& a, auto& b) {
         return std::tie(a.second.file, a.second.line) < std::tie(b.second.file, b.second.line);
     });
     findings.add(first->second.file, first->second.line,
                  "training commands exist but no function SOURCE_CHECK does: every command that completes ends "
-                 "the game (" + utf8Of(std::string("SOURCE_CHECK") + std::string(msg::PROCESS_1)) + ")");
+                 "the game (" + utf8Of(std::string(entry_point::kSourceCheck) + std::string(msg::PROCESS_1)) + ")");
 }
 
-// Names that CALL or JUMP reach are the game's own functions, whatever
-// they look like.
+// Names that CALL or JUMP (any function operand) reach are the game's own
+// functions, whatever they look like.
 std::set<std::string, std::less<>> calledNames(const ScriptProgram& program) {
     std::set<std::string, std::less<>> names;
     forEachDefinition(program, [&](const std::string&, const FunctionDefinition& definition) {
         for (const ScriptLine& line : definition.lines)
-            if (line.code == kCALL || line.code == kJUMP) names.emplace(line.argument);
+            cutOperands(line, [&](OperandKind kind, std::string_view text) {
+                if (kind == OperandKind::Function) names.emplace(text);
+            });
     });
     return names;
 }

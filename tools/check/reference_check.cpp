@@ -1,7 +1,8 @@
-// Names that GOTO, CALL, JUMP and BEGIN look up while the game runs,
-// looked up now with the same engine functions and the argument exactly as
-// the loader stored it. The argument is not trimmed: "CALL FOO " looks for
-// a function whose name ends in a blank, a slip the messages point out.
+// Names that instructions look up while the game runs (every label,
+// function and BEGIN target operand, whatever the instruction), looked up
+// now with the same engine functions and the operand exactly as the engine
+// cuts it. The name is not trimmed: "CALL FOO " looks for a function whose
+// name ends in a blank, a slip the messages point out.
 #include "checks.h"
 #include "script/instruction_table.h"
 #include "script/text.h"
@@ -12,9 +13,8 @@ namespace {
 using Lookup = std::function<bool(std::string_view name)>;
 
 // Why a name that was not found might have been meant otherwise.
-std::string hintFor(const ScriptLine& line, const Lookup& found, std::string_view kind) {
-    std::string_view name = line.argument;
-    if (line.argument == line.text)
+std::string hintFor(const ScriptLine& line, std::string_view name, const Lookup& found, std::string_view kind) {
+    if (name == line.text)
         return " (nothing follows " + keywordOf(line) + ", so kiro takes the keyword itself as the " +
                std::string(kind) + ")";
     std::string_view trimmed = trimBlanks(name);
@@ -35,41 +35,42 @@ std::string caseHint(const ScriptProgram& program, std::string_view wanted) {
     return {};
 }
 
-void checkGoto(const FunctionDefinition& definition, const ScriptProgram&, const ScriptLine& line, Findings& findings) {
+void checkGoto(const FunctionDefinition& definition, const ScriptProgram&, const ScriptLine& line, std::string_view name,
+               Findings& findings) {
     Lookup found = [&](std::string_view n) { return findLabel(definition, n) != nullptr; };
-    if (found(line.argument)) return;
+    if (found(name)) return;
     findings.add(pathOf(definition), line.lineNumber,
-                 "GOTO to a label this function does not define: " + quoted(line.argument) +
-                     hintFor(line, found, "label") + " (kiro reports error 200)");
+                 keywordOf(line) + " to a label this function does not define: " + quoted(name) +
+                     hintFor(line, name, found, "label") + " (kiro reports error 200)");
 }
 
 void checkCall(const FunctionDefinition& definition, const ScriptProgram& program, const ScriptLine& line,
-               Findings& findings) {
+               std::string_view name, Findings& findings) {
     Lookup found = [&](std::string_view n) { return program.findFunction(n) != nullptr; };
-    if (found(line.argument)) return;
-    std::string hint = hintFor(line, found, "function name");
-    if (hint.empty()) hint = caseHint(program, line.argument);
+    if (found(name)) return;
+    std::string hint = hintFor(line, name, found, "function name");
+    if (hint.empty()) hint = caseHint(program, name);
     findings.add(pathOf(definition), line.lineNumber,
-                 keywordOf(line) + " of a function that does not exist: " + quoted(line.argument) + hint +
+                 keywordOf(line) + " of a function that does not exist: " + quoted(name) + hint +
                      " (kiro reports error 201)");
 }
 
 void checkBegin(const FunctionDefinition& definition, const ScriptProgram&, const ScriptLine& line,
-                Findings& findings) {
+                std::string_view name, Findings& findings) {
     Lookup found = [](std::string_view n) { return lookupBeginTarget(n).has_value(); };
-    if (found(line.argument)) return;
+    if (found(name)) return;
     findings.add(pathOf(definition), line.lineNumber,
-                 "BEGIN with an unknown target " + quoted(line.argument) + hintFor(line, found, "target") +
+                 keywordOf(line) + " with an unknown target " + quoted(name) + hintFor(line, name, found, "target") +
                      ": the targets are TRAIN, AFTERTRAIN, ABLUP, TURNEND and SHOP, written exactly"
                      " (kiro reports error 205)");
 }
 
 struct Rule {
-    std::int32_t code;
-    void (*check)(const FunctionDefinition&, const ScriptProgram&, const ScriptLine&, Findings&);
+    OperandKind kind;
+    void (*check)(const FunctionDefinition&, const ScriptProgram&, const ScriptLine&, std::string_view, Findings&);
 };
 constexpr Rule kRules[] = {
-    {kGOTO, checkGoto}, {kCALL, checkCall}, {kJUMP, checkCall}, {kBEGIN, checkBegin},
+    {OperandKind::Label, checkGoto}, {OperandKind::Function, checkCall}, {OperandKind::BeginTarget, checkBegin},
 };
 
 }  // namespace
@@ -77,8 +78,10 @@ constexpr Rule kRules[] = {
 void checkReferences(const LoadedGame& game, Findings& findings) {
     forEachDefinition(game.program, [&](const std::string&, const FunctionDefinition& definition) {
         for (const ScriptLine& line : definition.lines)
-            for (const Rule& rule : kRules)
-                if (rule.code == line.code) rule.check(definition, game.program, line, findings);
+            cutOperands(line, [&](OperandKind kind, std::string_view name) {
+                for (const Rule& rule : kRules)
+                    if (rule.kind == kind) rule.check(definition, game.program, line, name, findings);
+            });
     });
 }
 

@@ -47,7 +47,7 @@ void shrinkGlobals(kiro::VariableStore& store) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view bytes = kiro::fuzz::asText(data, size);
     std::int32_t count = declaredCharacters(bytes);
-    if (count > kMaxFuzzedCharacters && count <= kiro::kMaxSavedCharacters) return 0;
+    if (count > kMaxFuzzedCharacters && count <= kiro::kMaxCharacters) return 0;
     static kiro::VariableStore store;  // loads replace what an earlier one left
     static bool ready = (shrinkGlobals(store), true);
     (void)ready;

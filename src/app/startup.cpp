@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <new>
 #include <stdexcept>
 
 #include "app/game_loop.h"
@@ -97,6 +98,16 @@ int runStages(Console& console) {
     return play(rt);
 }
 
+// Memory ran out somewhere (a container asked for more than it may hold
+// counts too). The game's data is gone by now, so there is room to say so;
+// what was written before goes out first.
+void reportOutOfMemory(Console& console) {
+    console.flush();
+    console.endLine();
+    console.writeText(msg::OUT_OF_MEMORY);
+    console.endLine();
+}
+
 }  // namespace
 
 int runProgram(Console& console) {
@@ -105,6 +116,10 @@ int runProgram(Console& console) {
         status = runStages(console);
     } catch (const ProgramExit& exit) {
         status = exit.status;
+    } catch (const std::bad_alloc&) {
+        reportOutOfMemory(console);
+    } catch (const std::length_error&) {
+        reportOutOfMemory(console);
     }
     console.flush();
     return status;

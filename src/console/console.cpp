@@ -63,6 +63,14 @@ bool Console::fetchLine() {
 
 void Console::discardPending() { haveLine_ = false; }
 
+void Console::returnAtEndOfInput() {
+    if (endOfInputReturns_ == kEndOfInputReturns) {
+        flush();
+        throw ProgramExit{1};
+    }
+    ++endOfInputReturns_;
+}
+
 void Console::discardUpToNewline(std::size_t limit) {
     if (!haveLine_) return;
     std::size_t remaining = line_.size() - pos_ + 1;  // + the line feed
@@ -110,14 +118,20 @@ std::int32_t Console::readNumber() {
 void Console::waitForEnter() {
     flush();
     discardPending();
-    if (fetchLine()) discardPending();
+    if (fetchLine())
+        discardPending();
+    else
+        returnAtEndOfInput();
 }
 
 std::string Console::readWord() {
     flush();
     discardPending();
     for (;;) {
-        if (!haveLine_ && !fetchLine()) return {};
+        if (!haveLine_ && !fetchLine()) {
+            returnAtEndOfInput();
+            return {};
+        }
         while (!atLineEnd() && isSpace(static_cast<unsigned char>(line_[pos_]))) ++pos_;
         if (!atLineEnd()) break;
         haveLine_ = false;
@@ -140,15 +154,20 @@ bool standardOutputUnwatched() {
 
 }  // namespace
 
-StdConsoleIo::StdConsoleIo() : watched_(!standardOutputUnwatched()) {}
+StdConsoleIo::StdConsoleIo(std::FILE* input) : input_(input), watched_(!standardOutputUnwatched()) {}
 
 bool StdConsoleIo::readLine(std::string& line) {
     int c;
     bool any = false;
-    while ((c = std::getchar()) != EOF) {
+    std::size_t kept = 0;
+    // The engine reads its input from one thread only.
+    while ((c = getc_unlocked(input_)) != EOF) {
         any = true;
         if (c == '\n') return true;
-        line += static_cast<char>(c);
+        if (kept < kMaxInputLine) {
+            line += static_cast<char>(c);
+            ++kept;
+        }
     }
     // A last line without a line feed still counts as typed.
     return any;

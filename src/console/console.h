@@ -21,7 +21,8 @@
 namespace kiro {
 
 // Thrown to end the program with a status (QUIT, end of input at a number
-// read, fatal reports). Only main catches it; every guard lets it pass.
+// read or long after it, fatal reports). Only main catches it; every guard
+// lets it pass.
 struct ProgramExit {
     int status;
 };
@@ -61,13 +62,19 @@ public:
     std::int32_t readNumber();
 
     // Discards the rest of the current line, then consumes exactly one more
-    // line. Returns at once at end of input.
+    // line. Returns at once at end of input (but see kEndOfInputReturns).
     void waitForEnter();
 
     // Discards the rest of the current line, skips white space (line feeds
     // too) and returns the next word; the rest of that line stays unread.
-    // Bytes 0x80 and above are never white space. Empty at end of input.
+    // Bytes 0x80 and above are never white space. Empty at end of input
+    // (but see kEndOfInputReturns).
     std::string readWord();
+
+    // Waits and word reads return this many times at end of input; the next
+    // one flushes and throws ProgramExit{1}, so that a script looping on
+    // them cannot spin or write for ever once nobody can answer.
+    static constexpr int kEndOfInputReturns = 1000;
 
     // Drops whatever is left of the current line.
     void discardPending();
@@ -82,6 +89,7 @@ private:
     bool fetchLine();  // next line into line_, pos_ = 0; false at end of input
     bool atLineEnd() const { return pos_ >= line_.size(); }
     void discardUpToNewline(std::size_t limit);
+    void returnAtEndOfInput();  // counts one return, or ends the program
 
     ConsoleIo& io_;
     const bool flushEachLine_;
@@ -90,19 +98,27 @@ private:
     std::size_t pos_ = 0;
     bool haveLine_ = false;  // line_ holds a line whose line feed is not yet consumed
     bool eof_ = false;
+    int endOfInputReturns_ = 0;
 };
 
-// Standard input and output of the process, unbuffered below the console's
-// own buffer. Standard output is watched unless, at start, it is a regular
-// file or /dev/null.
+// Standard input (or another input stream, for tests) and standard output
+// of the process, unbuffered below the console's own buffer. Standard output
+// is watched unless, at start, it is a regular file or /dev/null.
+//
+// A line keeps at most kMaxInputLine bytes; the rest of it is read and
+// dropped as it arrives, so that memory stays bounded whatever is typed or
+// piped in (a stream without line feeds included).
 class StdConsoleIo : public ConsoleIo {
 public:
-    StdConsoleIo();
+    static constexpr std::size_t kMaxInputLine = std::size_t{1} << 20;
+
+    explicit StdConsoleIo(std::FILE* input = stdin);
     bool readLine(std::string& line) override;
     void write(std::string_view bytes) override;
     bool watched() const override { return watched_; }
 
 private:
+    std::FILE* input_;
     bool watched_;
 };
 

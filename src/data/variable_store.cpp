@@ -85,6 +85,11 @@ CharacterRecord& VariableStore::characterAt(std::int32_t index) {
     return characters[static_cast<std::size_t>(index)];
 }
 
+void VariableStore::addCharacter(const CharacterRecord& record) {
+    if (characterCount() >= kMaxCharacters) throwBadSubscript();
+    characters.push_back(record);
+}
+
 void VariableStore::removeCharacter(std::int32_t index) {
     if (!inside(index, characters.size())) throwBadSubscript();
     characters.erase(characters.begin() + index);

@@ -36,6 +36,11 @@ inline constexpr std::int32_t kStringSlots = 70;
 
 using NameTable = std::map<std::int32_t, std::string>;
 
+// The character list never holds more than this many characters, and a save
+// declaring more is unreadable: a script adding characters for ever gets the
+// array error instead of exhausting the memory.
+inline constexpr std::int32_t kMaxCharacters = 10000;
+
 class VariableStore {
 public:
     VariableStore();  // builds both name tables and every array at its fixed size
@@ -57,7 +62,7 @@ public:
     // Character list.
     std::int32_t characterCount() const { return static_cast<std::int32_t>(characters.size()); }
     CharacterRecord& characterAt(std::int32_t index);  // std::out_of_range outside 0..count-1
-    void addCharacter(const CharacterRecord& record) { characters.push_back(record); }
+    void addCharacter(const CharacterRecord& record);  // std::out_of_range when kMaxCharacters are there
     void removeCharacter(std::int32_t index);          // std::out_of_range outside the list
     CharacterRecord& templateAt(std::int32_t slot);    // std::out_of_range outside 0-99
 

@@ -246,7 +246,7 @@ bool decodeSave(std::string_view bytes, const VariableStore& store, SaveContents
     std::string_view skipped;
     for (int i = 0; i < 3; ++i) in.next(skipped);  // judged by the slot list
     std::int32_t count = in.number();
-    if (count < 0 || count > kMaxSavedCharacters) return false;
+    if (count < 0 || count > kMaxCharacters) return false;
 
     contents.characters.clear();
     contents.characters.resize(static_cast<std::size_t>(count));

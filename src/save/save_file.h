@@ -16,16 +16,16 @@
 #include <vector>
 
 #include "data/character_record.h"
+#include "data/variable_store.h"
 
 namespace kiro {
 
-class VariableStore;
 struct GameBase;
 
 inline constexpr std::int32_t kSlotCount = 20;
 inline constexpr std::int32_t kSavedGlobalCount = 60;         // codes 20-79
-inline constexpr std::int32_t kMaxSavedCharacters = 10000;    // more makes a save unreadable
-// A larger slot file is unreadable too: 10,000 characters with every value
+// A save declaring more than kMaxCharacters characters is unreadable, and so
+// is a larger slot file than this: 10,000 characters with every value
 // at its longest take under half of it, and reading a bigger one whole
 // could exhaust the memory.
 inline constexpr std::int64_t kMaxSaveFileBytes = std::int64_t{1} << 30;
@@ -59,7 +59,7 @@ struct SaveContents {
 
 // Reads a save file's bytes into `contents`, giving each array the size it
 // has in `store`. False when the file is unreadable (a character count that
-// is negative or above kMaxSavedCharacters); a file that ends early is not
+// is negative or above kMaxCharacters); a file that ends early is not
 // unreadable: what it lacks reads as 0 or the empty text.
 bool decodeSave(std::string_view bytes, const VariableStore& store, SaveContents& contents);
 

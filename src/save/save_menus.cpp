@@ -127,7 +127,7 @@ bool saveSlot(Runtime& rt, std::int32_t slot) {
     runSaveInfo(rt);
     // A save holding more characters than a load accepts could never be
     // loaded; refusing it keeps the slot's previous save usable.
-    if (rt.store.characterCount() > kMaxSavedCharacters) return false;
+    if (rt.store.characterCount() > kMaxCharacters) return false;
     return replaceFile(path, encodeSave(rt.store, rt.gameBase, rt.saveDescription));
 }
 

@@ -2,10 +2,10 @@
 // marks, experiences and parameters by the names from the data files, the
 // item listings, UPCHECK, and adding and removing characters.
 //
-// A position outside the character list, or a name-table number outside the
-// array it names, is std::out_of_range (the array error); what was written
-// before it stays written. Every argument is evaluated before anything is
-// written.
+// A position outside the character list, a name-table number outside the
+// array it names, or a character added to a full list (kMaxCharacters) is
+// std::out_of_range (the array error); what was written before it stays
+// written. Every argument is evaluated before anything is written.
 #include <algorithm>
 #include <charconv>
 #include <stdexcept>

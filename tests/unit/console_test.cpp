@@ -6,6 +6,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <utility>
+
 #include "support/test_game.h"
 
 namespace kiro {
@@ -67,11 +70,27 @@ TEST(ConsoleWait, ConsumesExactlyOneLineAfterDiscardingTheRest) {
     EXPECT_EQ(f.console.readNumber(), 7);
 }
 
-TEST(ConsoleWait, ReturnsAtOnceAtEndOfInput) {
-    ConsoleFixture f("");
-    f.console.waitForEnter();
-    f.console.waitForEnter();
-    SUCCEED();
+// At end of input a wait returns at once and a word read gives the empty
+// text, 1,000 times; the next one flushes and ends the program with status 1.
+TEST(ConsoleEndOfInput, WaitsAndWordReadsReturnAThousandTimesThenExit) {
+    const std::pair<const char*, void (*)(Console&)> reads[] = {
+        {"wait", [](Console& c) { c.waitForEnter(); }},
+        {"word", [](Console& c) { EXPECT_EQ(c.readWord(), ""); }},
+    };
+    for (const auto& [name, read] : reads) {
+        SCOPED_TRACE(name);
+        ConsoleFixture f("last\n");
+        f.console.waitForEnter();  // takes the one line typed
+        for (int i = 0; i < Console::kEndOfInputReturns; ++i) read(f.console);
+        f.console.writeText("prompt");
+        try {
+            read(f.console);
+            ADD_FAILURE() << "no exit";
+        } catch (const ProgramExit& e) {
+            EXPECT_EQ(e.status, 1);
+        }
+        EXPECT_EQ(f.io.output, "prompt");
+    }
 }
 
 TEST(ConsoleWord, TakesOneWordAndKeepsFullWidthBlanksInside) {
@@ -131,6 +150,25 @@ TEST(ConsoleWrite, UnwatchedOutputIsHeldUntilAReadAFlushOrMuchOutput) {
         for (int i = 0; i < 700; ++i) all += std::string(99, 'x') + "\n";
         return all;
     }() + "end");
+}
+
+// A line of standard input keeps its first MiB; the rest of it is read and
+// dropped, and the next line comes whole.
+TEST(ConsoleStandardStreams, InputLineKeepsItsFirstMebibyte) {
+    test::TempDir dir;
+    const std::size_t limit = StdConsoleIo::kMaxInputLine;
+    dir.write("in", std::string(limit, 'a') + std::string(limit + 10, 'b') + "\nnext\n");
+    std::FILE* in = std::fopen((dir.path() + "/in").c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    StdConsoleIo io(in);
+    std::string line;
+    EXPECT_TRUE(io.readLine(line));
+    EXPECT_EQ(line, std::string(limit, 'a'));
+    line.clear();
+    EXPECT_TRUE(io.readLine(line));
+    EXPECT_EQ(line, "next");
+    EXPECT_FALSE(io.readLine(line));
+    std::fclose(in);
 }
 
 // Standard output is watched unless it is a regular file or /dev/null.

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,9 +31,9 @@ namespace {
 constexpr int kTimeoutSeconds = 60;
 
 struct Section {
-    std::string kind;                // file, dir, stdin, stdout, exit, after, absent, contains, note
-    std::string path;                // for file, dir, after, absent
-    std::vector<std::string> flags;  // crlf, noeol, raw, after-title, append, repeat N
+    std::string kind;                // file, dir, fifo, symlink, sparse, stdin, stdout, exit, after, absent, ...
+    std::string path;                // for file, dir, fifo, symlink, sparse, after, absent
+    std::vector<std::string> flags;  // crlf, noeol, raw, after-title, append, repeat N; a symlink's target, a size
     std::vector<std::string> lines;
     bool has(const char* flag) const {
         for (const auto& f : flags)
@@ -63,8 +64,9 @@ std::vector<Section> parseCase(const std::string& text) {
             Section s;
             s.kind = w.empty() ? "" : w[0];
             std::size_t first = 1;
-            if (s.kind == "file" || s.kind == "dir" || s.kind == "after" || s.kind == "absent" ||
-                s.kind == "exit" || s.kind == "note" || s.kind == "game") {
+            if (s.kind == "file" || s.kind == "dir" || s.kind == "fifo" || s.kind == "symlink" ||
+                s.kind == "sparse" || s.kind == "after" || s.kind == "absent" || s.kind == "exit" ||
+                s.kind == "note" || s.kind == "game") {
                 if (w.size() > 1) s.path = w[1];
                 first = 2;
             }
@@ -185,6 +187,36 @@ void copyGame(const kiro::test::TempDir& game, const fs::path& source) {
     }
 }
 
+// "4096", "64K", "100G": bytes, or units of 1024 bytes.
+off_t sizeOf(const std::string& text) {
+    std::size_t digits = 0;
+    unsigned long long size = std::stoull(text, &digits);
+    const std::string unit = text.substr(digits);
+    const std::size_t power = unit.empty() ? 0 : std::string("KMG").find(unit) + 1;
+    if (power == 0 && !unit.empty()) throw std::invalid_argument("size with an unknown unit: " + text);
+    return static_cast<off_t>(size << (10 * power));
+}
+
+// Files that a `-- file` section cannot write: a FIFO, a symbolic link (its
+// target as written, absolute or relative) and a sparse file of SIZE bytes
+// (a number with an optional K, M or G suffix, in units of 1024).
+void makeSpecialFile(const kiro::test::TempDir& game, const Section& s) {
+    fs::path path = fs::path(game.path()) / s.path;
+    fs::create_directories(path.parent_path());
+    if (s.kind == "fifo") {
+        ASSERT_EQ(mkfifo(path.c_str(), 0644), 0) << s.path;
+    } else if (s.kind == "symlink") {
+        ASSERT_FALSE(s.flags.empty()) << "symlink " << s.path << " needs a target";
+        fs::create_symlink(s.flags[0], path);
+    } else {
+        ASSERT_FALSE(s.flags.empty()) << "sparse " << s.path << " needs a size";
+        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0) << s.path;
+        EXPECT_EQ(ftruncate(fd, sizeOf(s.flags[0])), 0) << s.path;
+        close(fd);
+    }
+}
+
 // One run of kiro: what is typed and what it must answer.
 struct Run {
     std::string input;
@@ -241,6 +273,7 @@ void runCase(const fs::path& file) {
     for (const Section& s : sections) {
         if (s.kind == "file") game.write(s.path, (s.has("append") ? game.read(s.path) : "") + bodyBytes(s));
         else if (s.kind == "dir") fs::create_directories(fs::path(game.path()) / s.path);
+        else if (s.kind == "fifo" || s.kind == "symlink" || s.kind == "sparse") makeSpecialFile(game, s);
         else if (s.kind == "game") copyGame(game, fs::path(KIRO_SOURCE_DIR) / s.path);
         else if (s.kind == "mask") for (const auto& l : s.lines) masks.emplace_back(l);
         else if (s.kind == "stdin" && s.has("append")) runs.back().input += bodyBytes(s);

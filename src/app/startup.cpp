@@ -13,6 +13,7 @@
 #include "app/title_screen.h"
 #include "console/console.h"
 #include "data/csv_loader.h"
+#include "data/game_files.h"
 #include "data/game_base.h"
 #include "data/variable_store.h"
 #include "messages.h"
@@ -56,9 +57,19 @@ void prepareNewGame(VariableStore& store, const GameBase& base) {
     store.at(kNoItem) = base.noItem;
 }
 
+// A working directory without csv and kst is not a game: started anyway, it
+// would show an empty title and wait at a blank prompt.
+bool isGameHere(Console& console) {
+    if (isGameDirectory()) return true;
+    console.writeText(msg::NOT_GAME_FOLDER);
+    console.endLine();
+    return false;
+}
+
 // Loading and the new game. False when the program is to end: a loader has
 // already said why, or the array error has been reported here.
 bool loadAndPrepare(Console& console, VariableStore& store, GameBase& base, ScriptProgram& program) {
+    if (!isGameHere(console)) return false;
     try {
         if (!loadCsvFiles(store, base, console)) return false;
         if (!loadScriptFiles(program, console)) return false;

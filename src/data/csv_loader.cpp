@@ -238,16 +238,19 @@ void loadCsvText(VariableStore& store, GameBase& base, Console& console, const s
 }
 
 bool loadCsvFiles(VariableStore& store, GameBase& base, Console& console, const std::string& folder) {
-    std::string bytes;
-    for (const std::string& name : listGameFiles(folder, ".csv")) {
-        if (recognise(lowerCased(name)).kind == FileKind::kNone) continue;
-        if (!readWholeFile(folder + "/" + name, bytes)) {
-            console.writeText(name);
-            console.writeText(msg::OPEN_FAILED);
-            console.endLine();
+    const GameFolder listed = listGameFolder(folder, ".csv");
+    if (listed.error != 0) {
+        reportUnreadableFolder(console, folder);
+        return false;
+    }
+    for (const ListedFile& file : listed.files) {
+        if (recognise(lowerCased(file.name)).kind == FileKind::kNone) continue;
+        FileBytes bytes;
+        if (ReadStatus status = readGameFile(folder, file, bytes); status != ReadStatus::kRead) {
+            if (reportUnreadFile(console, file.name, status)) continue;
             return false;
         }
-        loadCsvText(store, base, console, name, bytes);
+        loadCsvText(store, base, console, file.name, bytes.view());
     }
     return true;
 }

@@ -12,8 +12,10 @@ namespace kiro {
 
 class Console;
 
-// Reads every recognised file of `folder` in listing order. False after the
-// open-failure message. Too few fields, a character file number outside
+// Reads every recognised file of `folder` in listing order; one that is not
+// a regular file is skipped with a warning. False after the message of what
+// ends loading: a file that cannot be opened or is too large, or a folder
+// that exists but cannot be listed. Too few fields, a character file number outside
 // 0-99, an STR index or a character-file array index outside its array
 // throw std::out_of_range (start-up reports the array error).
 bool loadCsvFiles(VariableStore& store, GameBase& base, Console& console, const std::string& folder = "csv");

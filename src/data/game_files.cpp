@@ -8,9 +8,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+
+#include "console/console.h"
+#include "messages.h"
 
 namespace kiro {
 namespace {
@@ -27,37 +30,59 @@ bool endsWithIgnoringCase(std::string_view name, std::string_view ext) {
     return true;
 }
 
+enum class EntryKind { kRegular, kFolder, kSpecial, kUnknown };
+
+EntryKind kindOfMode(mode_t mode) {
+    if (S_ISREG(mode)) return EntryKind::kRegular;
+    if (S_ISDIR(mode)) return EntryKind::kFolder;
+    return EntryKind::kSpecial;
+}
+
+// The listing's file type where it gives one; links (and file systems that
+// give none) are followed with stat. A name that cannot be examined stays
+// unknown and is still listed, so that opening it reports the failure.
+EntryKind kindOf(const std::string& folder, const dirent& entry) {
+    switch (entry.d_type) {
+        case DT_REG: return EntryKind::kRegular;
+        case DT_DIR: return EntryKind::kFolder;
+        case DT_LNK:
+        case DT_UNKNOWN: break;
+        default: return EntryKind::kSpecial;
+    }
+    struct stat st;
+    std::string path = folder + "/" + entry.d_name;
+    return stat(path.c_str(), &st) == 0 ? kindOfMode(st.st_mode) : EntryKind::kUnknown;
+}
+
+bool entryExists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 || errno != ENOENT;
+}
+
 }  // namespace
 
-std::vector<std::string> listGameFiles(const std::string& folder, std::string_view extension) {
-    std::vector<std::string> names;
+bool isGameDirectory(const std::string& dir) { return entryExists(dir + "/csv") || entryExists(dir + "/kst"); }
+
+GameFolder listGameFolder(const std::string& folder, std::string_view extension) {
+    GameFolder listed;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-    if (!dir) return names;
+    if (!dir) {
+        // Only a folder that is not there at all lists nothing; a dangling
+        // link in its place cannot be listed like any other failure.
+        const int why = errno;
+        if (why != ENOENT || entryExists(folder)) listed.error = why;
+        return listed;
+    }
     while (dirent* entry = readdir(dir.get())) {
         std::string_view name = entry->d_name;
         if (!endsWithIgnoringCase(name, extension)) continue;
-        struct stat st;
-        std::string path = folder + "/" + std::string(name);
-        // A name that cannot be examined is still listed, so that opening it
-        // reports the failure; only directories are left out.
-        if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
-        names.emplace_back(name);
+        EntryKind kind = kindOf(folder, *entry);
+        if (kind == EntryKind::kFolder) continue;
+        listed.files.push_back(ListedFile{std::string(name), kind == EntryKind::kSpecial});
     }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-bool readWholeFile(const std::string& path, std::string& bytes) {
-    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!f) return false;
-    struct stat st;
-    if (fstat(fileno(f.get()), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-    bytes.clear();
-    if (st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) bytes.append(buf, n);
-    return !std::ferror(f.get());
+    std::sort(listed.files.begin(), listed.files.end(),
+              [](const ListedFile& a, const ListedFile& b) { return a.name < b.name; });
+    return listed;
 }
 
 namespace {
@@ -81,9 +106,10 @@ ssize_t readSome(int fd, char* into, std::size_t room) {
     }
 }
 
-// Appends `extra` bytes to the block, growing it to at least twice its size.
-void grow(FileBytes& bytes, std::size_t& capacity, const char* extra, std::size_t count) {
-    std::size_t bigger = std::max(capacity * 2, bytes.size + count);
+// Appends `extra` bytes to the block, growing it to at least twice its size
+// but never beyond `limit` (the caller has checked the bytes fit).
+void grow(FileBytes& bytes, std::size_t& capacity, const char* extra, std::size_t count, std::size_t limit) {
+    std::size_t bigger = std::min(std::max(capacity * 2, bytes.size + count), limit);
     auto block = std::make_unique_for_overwrite<char[]>(bigger);
     if (bytes.size > 0) std::memcpy(block.get(), bytes.data.get(), bytes.size);
     std::memcpy(block.get() + bytes.size, extra, count);
@@ -92,17 +118,27 @@ void grow(FileBytes& bytes, std::size_t& capacity, const char* extra, std::size_
     capacity = bigger;
 }
 
+// Opens without blocking (a FIFO would wait for a writer, a terminal could
+// become the controlling one); ENXIO is a socket's answer.
+ReadStatus openRegular(const std::string& path, FileDescriptor& file, struct stat& st) {
+    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (file.fd < 0) return errno == ENXIO ? ReadStatus::kNotRegular : ReadStatus::kOpenFailed;
+    if (fstat(file.fd, &st) != 0) return ReadStatus::kOpenFailed;
+    return S_ISREG(st.st_mode) ? ReadStatus::kRead : ReadStatus::kNotRegular;
+}
+
 }  // namespace
 
 // The block starts at the size the file has now, so a regular file takes one
 // read into it and one more to see its end; a file that grows meanwhile, or
-// one without a size (a pipe), is read on until its end all the same.
-bool readWholeFile(const std::string& path, FileBytes& bytes) {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.fd < 0) return false;
+// one that gives no size (such as those of /proc), is read on until its end,
+// up to the limit.
+ReadStatus readGameFile(const std::string& path, FileBytes& bytes, std::size_t limit) {
+    FileDescriptor file(-1);
     struct stat st;
-    if (fstat(file.fd, &st) != 0 || S_ISDIR(st.st_mode)) return false;
-    std::size_t capacity = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+    if (ReadStatus status = openRegular(path, file, st); status != ReadStatus::kRead) return status;
+    if (static_cast<std::uintmax_t>(st.st_size) > limit) return ReadStatus::kTooLarge;
+    std::size_t capacity = static_cast<std::size_t>(st.st_size);
     bytes.data = std::make_unique_for_overwrite<char[]>(capacity);
     bytes.size = 0;
     for (;;) {
@@ -113,11 +149,61 @@ bool readWholeFile(const std::string& path, FileBytes& bytes) {
         } else {
             char probe[4096];  // the block is full: is there more?
             n = readSome(file.fd, probe, sizeof probe);
-            if (n > 0) grow(bytes, capacity, probe, static_cast<std::size_t>(n));
+            if (n > 0 && static_cast<std::size_t>(n) > limit - bytes.size) return ReadStatus::kTooLarge;
+            if (n > 0) grow(bytes, capacity, probe, static_cast<std::size_t>(n), limit);
         }
+        if (n == 0) return ReadStatus::kRead;
+        if (n < 0) return ReadStatus::kOpenFailed;
+    }
+}
+
+ReadStatus readGameFile(const std::string& folder, const ListedFile& file, FileBytes& bytes) {
+    return file.special ? ReadStatus::kNotRegular : readGameFile(folder + "/" + file.name, bytes);
+}
+
+bool readWholeFile(const std::string& path, FileBytes& bytes) {
+    return readGameFile(path, bytes) == ReadStatus::kRead;
+}
+
+// No limit of its own: the save loader bounds a save by its size first.
+// Space is reserved only up to the game file limit, so a size that changes
+// under the reader cannot ask for a block of any size at once.
+bool readWholeFile(const std::string& path, std::string& bytes) {
+    FileDescriptor file(-1);
+    struct stat st;
+    if (openRegular(path, file, st) != ReadStatus::kRead) return false;
+    bytes.clear();
+    bytes.reserve(std::min(static_cast<std::size_t>(st.st_size), kMaxGameFileBytes));
+    char buf[65536];
+    for (;;) {
+        ssize_t n = readSome(file.fd, buf, sizeof buf);
         if (n == 0) return true;
         if (n < 0) return false;
+        bytes.append(buf, static_cast<std::size_t>(n));
     }
+}
+
+std::string_view unreadFileText(ReadStatus status) {
+    switch (status) {
+        case ReadStatus::kNotRegular: return msg::NOT_REGULAR_FILE;
+        case ReadStatus::kTooLarge: return msg::FILE_TOO_LARGE;
+        case ReadStatus::kOpenFailed:
+        case ReadStatus::kRead: break;
+    }
+    return msg::OPEN_FAILED;
+}
+
+bool reportUnreadFile(Console& console, const std::string& name, ReadStatus status) {
+    console.writeText(name);
+    console.writeText(unreadFileText(status));
+    console.endLine();
+    return status == ReadStatus::kNotRegular;
+}
+
+void reportUnreadableFolder(Console& console, const std::string& folder) {
+    console.writeText(folder);
+    console.writeText(msg::FOLDER_UNREADABLE);
+    console.endLine();
 }
 
 bool LineReader::next(std::string_view& line) {

@@ -1,7 +1,11 @@
 // The files of a game directory: listing a folder the way the loaders need
 // it, reading a whole file, and cutting its bytes into lines.
+//
+// The game directory is untrusted: only regular files are read, never in a
+// way that can block, and never more than a bounded number of bytes.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -9,21 +13,66 @@
 
 namespace kiro {
 
-// Names of the regular files in `folder` whose extension equals `extension`
-// (e.g. ".kst") without regard to case, in ascending byte order. A missing
-// folder lists nothing; directories never match.
-std::vector<std::string> listGameFiles(const std::string& folder, std::string_view extension);
+class Console;
 
-// Reads a whole file; false when it cannot be opened or read.
-bool readWholeFile(const std::string& path, std::string& bytes);
+// The largest file the loaders read. Real games' files are a few megabytes
+// (even a script corpus of a million lines is 30 MB); a larger file is a
+// mistake or a trap (a sparse file, a device behind a link), and reading it
+// would exhaust memory.
+constexpr std::size_t kMaxGameFileBytes = std::size_t{256} << 20;  // 256 MiB
+
+// Whether the working directory holds a game: a `csv` or a `kst` entry,
+// whatever it turns out to be (a folder that cannot be listed is still
+// reported, by the loader that lists it).
+bool isGameDirectory(const std::string& dir = ".");
+
+struct ListedFile {
+    std::string name;
+    bool special = false;  // neither a regular file nor a folder (a FIFO, a device, a socket)
+};
+
+struct GameFolder {
+    int error = 0;  // errno when the folder exists but cannot be listed (a link loop, no permission, a file)
+    std::vector<ListedFile> files;
+};
+
+// The names in `folder` whose extension equals `extension` (e.g. ".kst")
+// without regard to case, in ascending byte order. A missing folder lists
+// nothing; directories never match.
+GameFolder listGameFolder(const std::string& folder, std::string_view extension);
+
+enum class ReadStatus { kRead, kNotRegular, kOpenFailed, kTooLarge };
 
 // A whole file in one block of its own, for loaders that keep it and point
 // into it.
 struct FileBytes {
     std::unique_ptr<char[]> data;
     std::size_t size = 0;
+    std::string_view view() const { return {data.get(), size}; }
 };
+
+// Reads a whole regular file of at most `limit` bytes. It is opened without
+// blocking and examined before any byte is read, so a FIFO or a device put
+// in its place is refused as not regular.
+ReadStatus readGameFile(const std::string& path, FileBytes& bytes, std::size_t limit = kMaxGameFileBytes);
+// A listed file: one the listing found special is not opened at all.
+ReadStatus readGameFile(const std::string& folder, const ListedFile& file, FileBytes& bytes);
+
+// Reads a whole regular file; false when it is not read for any reason. The
+// text version has no size limit: its caller bounds the file first.
+bool readWholeFile(const std::string& path, std::string& bytes);
 bool readWholeFile(const std::string& path, FileBytes& bytes);
+
+// What the loaders say after a file's name when they do not read it.
+std::string_view unreadFileText(ReadStatus status);
+
+// Prints the loader message for a file that was not read. True when loading
+// goes on: a file that is not regular is skipped, any other failure ends the
+// game.
+bool reportUnreadFile(Console& console, const std::string& name, ReadStatus status);
+
+// Prints that a folder cannot be listed (loading then ends).
+void reportUnreadableFolder(Console& console, const std::string& folder);
 
 // Walks the lines of a file's bytes: each line runs up to a line feed, a CR
 // just before the line feed is not part of it, and a last line without a

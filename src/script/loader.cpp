@@ -214,15 +214,18 @@ void loadScriptText(ScriptProgram& program, Console& console, const std::string&
 }
 
 bool loadScriptFiles(ScriptProgram& program, Console& console, const std::string& folder) {
-    for (const std::string& name : listGameFiles(folder, ".kst")) {
+    const GameFolder listed = listGameFolder(folder, ".kst");
+    if (listed.error != 0) {
+        reportUnreadableFolder(console, folder);
+        return false;
+    }
+    for (const ListedFile& file : listed.files) {
         FileBytes bytes;
-        if (!readWholeFile(folder + "/" + name, bytes)) {
-            console.writeText(name);
-            console.writeText(msg::OPEN_FAILED);
-            console.endLine();
+        if (ReadStatus status = readGameFile(folder, file, bytes); status != ReadStatus::kRead) {
+            if (reportUnreadFile(console, file.name, status)) continue;
             return false;
         }
-        loadKeptText(program, console, name, program.keepBytes(std::move(bytes.data), bytes.size));
+        loadKeptText(program, console, file.name, program.keepBytes(std::move(bytes.data), bytes.size));
     }
     return true;
 }

@@ -14,7 +14,9 @@ namespace kiro {
 class Console;
 
 // Lists kst/ (names ending in .kst regardless of case, ascending byte order)
-// and loads every file. False after printing the open-failure message.
+// and loads every file; one that is not a regular file is skipped with a
+// warning. False after the message of what ends loading: a file that cannot
+// be opened or is too large, or a folder that exists but cannot be listed.
 bool loadScriptFiles(ScriptProgram& program, Console& console, const std::string& folder = "kst");
 
 // Loads one file's bytes (already read) under `fileName`, printing the

@@ -3,7 +3,9 @@
 // give nothing, and a game kiro cannot load must say where it stops.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -422,7 +424,8 @@ struct ProgramRun {
 };
 
 ProgramRun runChecker(const std::string& arguments) {
-    std::string command = std::string(KIRO_CHECK_BINARY) + " " + arguments + " 2>/dev/null";
+    // Under a time limit: a checker that hangs fails the test instead.
+    std::string command = "timeout 60 " + std::string(KIRO_CHECK_BINARY) + " " + arguments + " 2>/dev/null";
     ProgramRun run{-1, {}};
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return run;
@@ -449,6 +452,31 @@ TEST_F(CheckTest, ProgramExitStatusAndOutput) {
 
     file("csv/abl.csv", "1\n");
     EXPECT_EQ(runChecker(dir.path()).status, 2);
+}
+
+// A FIFO or a device among the scripts is skipped, never read (a finding, the
+// check goes on); a file above the size limit and a folder that cannot be
+// listed stop the load, as they stop kiro.
+TEST_F(CheckTest, FilesAndFoldersKiroDoesNotRead) {
+    writeCleanGame(dir);
+    ASSERT_EQ(mkfifo((dir.path() + "/kst/b.kst").c_str(), 0644), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.path() + "/kst/zz.kst");
+    ProgramRun skipped = runChecker(dir.path());
+    EXPECT_EQ(skipped.status, 1);
+    EXPECT_EQ(skipped.output, "kst/b.kst:1: b.kstは通常のファイルではないため読み込みません。\n"
+                              "kst/zz.kst:1: zz.kstは通常のファイルではないため読み込みません。\n");
+
+    ASSERT_EQ(truncate((dir.path() + "/kst/system.kst").c_str(), off_t{100} << 30), 0);  // sparse
+    CheckReport tooLarge = check();
+    EXPECT_EQ(tooLarge.status, CheckStatus::NotLoaded);
+    EXPECT_TRUE(hasFinding(tooLarge, "kst/system.kst", 1, {"system.kstは大きすぎるため読み込めません", "256 MiB"}));
+
+    test::TempDir loop;
+    loop.write("csv/gamebase.csv", sjis("コード,1\n"));
+    std::filesystem::create_symlink("kst", loop.path() + "/kst");
+    CheckReport unreadable = checkGame(loop.path());
+    EXPECT_EQ(unreadable.status, CheckStatus::NotLoaded);
+    EXPECT_TRUE(hasFinding(unreadable, "kst", 1, {"kstフォルダを読み込めません"}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // loadScriptFiles call them, with their console output captured.
 #include "game_loader.h"
 
+#include <cstring>
 #include <functional>
 #include <stdexcept>
 
@@ -73,16 +74,34 @@ void reportStop(const Folder& folder, const std::string& path, const std::string
 // What to do with a file once it has loaded: its path, listed name and bytes.
 using AfterFile = std::function<void(const std::string& path, const std::string& name, std::string_view bytes)>;
 
+// What kiro says about a file it does not read, with why in the checker's words.
+std::string unreadFileFinding(const std::string& name, ReadStatus status) {
+    std::string text = utf8Of(name + std::string(unreadFileText(status)));
+    if (status == ReadStatus::kTooLarge)
+        text += " (kiro reads files of at most " + std::to_string(kMaxGameFileBytes >> 20) + " MiB)";
+    return text;
+}
+
 bool loadFolder(const std::string& gameDir, const Folder& folder, Findings& findings, const AfterFile& afterFile) {
     const std::string dir = gameDir + "/" + folder.name;
-    std::string bytes, output;
-    for (const std::string& name : listGameFiles(dir, folder.extension)) {
+    const GameFolder listed = listGameFolder(dir, folder.extension);
+    if (listed.error != 0) {
+        findings.add(folder.name, 1, utf8Of(folder.name + std::string(msg::FOLDER_UNREADABLE)) + " (" +
+                                         std::strerror(listed.error) + ")");
+        return false;
+    }
+    std::string output;
+    for (const ListedFile& file : listed.files) {
+        const std::string& name = file.name;
         if (!folder.isRead(name)) continue;
         const std::string path = folder.name + "/" + name;
-        if (!readWholeFile(dir + "/" + name, bytes)) {
-            findings.add(path, 1, utf8Of(name + std::string(msg::OPEN_FAILED)));
+        FileBytes data;
+        if (ReadStatus status = readGameFile(dir, file, data); status != ReadStatus::kRead) {
+            findings.add(path, 1, unreadFileFinding(name, status));
+            if (status == ReadStatus::kNotRegular) continue;  // kiro skips it and goes on
             return false;
         }
+        const std::string_view bytes = data.view();
         bool ok = loadCaptured(folder.realLoad(name), bytes, output);
         relayLoaderOutput(output, path, name, findings);
         if (!ok) {

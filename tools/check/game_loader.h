@@ -29,8 +29,10 @@ struct LoadedGame {
     std::map<std::int32_t, SourceLine> trainCommands;
 };
 
-// False when kiro would not start: a file that cannot be opened, or a load
-// that ends in the array error. The findings then say where it stopped.
+// False when kiro would not start: a file that cannot be opened or is too
+// large, a folder that cannot be listed, or a load that ends in the array
+// error. The findings then say where it stopped. A file that is not regular
+// is a finding only: kiro skips it.
 bool loadGame(const std::string& gameDir, LoadedGame& game, Findings& findings);
 
 }  // namespace kiro::check

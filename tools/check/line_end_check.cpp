@@ -65,9 +65,13 @@ bool csvNameIsRead(const std::string& fileName) {
 void checkFolder(const std::string& gameDir, const std::string& folder, std::string_view extension,
                  bool (*isRead)(const std::string& fileName), Findings& findings) {
     const std::string dir = gameDir + "/" + folder;
-    std::string bytes;
-    for (const std::string& name : listGameFiles(dir, extension))
-        if (isRead(name) && readWholeFile(dir + "/" + name, bytes)) checkFile(folder + "/" + name, bytes, findings);
+    // Read as the loaders read: only regular files, never beyond their limit
+    // (what is not read is the game loader's finding).
+    for (const ListedFile& file : listGameFolder(dir, extension).files) {
+        FileBytes bytes;
+        if (isRead(file.name) && readGameFile(dir, file, bytes) == ReadStatus::kRead)
+            checkFile(folder + "/" + file.name, bytes.view(), findings);
+    }
 }
 
 }  // namespace

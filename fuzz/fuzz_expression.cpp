@@ -8,7 +8,6 @@
 // may keep work between evaluations, and a stale leftover shows up here.
 #include <climits>
 #include <cstdlib>
-#include <stdexcept>
 
 #include "fuzz_support.h"
 #include "script/errors.h"
@@ -22,7 +21,7 @@ constexpr std::int32_t kPresets[4] = {0, INT_MIN, INT_MAX, -1};  // 0 here means
 // What one evaluation came to: a value, an error code, or the array error.
 struct Outcome {
     std::int64_t value = 0;
-    int kind = 0;  // 0 value, 1 CExecError, 2 out of range
+    int kind = 0;  // 0 value, 1 CExecError, 2 ArrayError
     bool operator==(const Outcome&) const = default;
 };
 
@@ -31,7 +30,7 @@ Outcome evaluate(kiro::Evaluator& evaluator, std::string_view text) {
         return {evaluator.evaluateExpression(text), 0};
     } catch (const kiro::CExecError& e) {
         return {e.code, 1};
-    } catch (const std::out_of_range&) {
+    } catch (const kiro::ArrayError&) {
         return {0, 2};
     }
 }
@@ -84,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 5: assignString(evaluator, text); break;
         }
     } catch (const kiro::CExecError&) {
-    } catch (const std::out_of_range&) {
+    } catch (const kiro::ArrayError&) {
     }
     // A name-table entry would stay allocated past the input, which
     // libFuzzer runs again as a possible leak; the texts are one byte long.

@@ -2,7 +2,6 @@
 // twice and must come out the same (or fail the same way) unless it draws
 // RAND, which catches state left behind between expansions.
 #include <cstdlib>
-#include <stdexcept>
 
 #include "fuzz_support.h"
 #include "script/errors.h"
@@ -17,7 +16,7 @@ std::string expand(kiro::Evaluator& evaluator, std::string_view form) {
         return kiro::expandForm(evaluator, form);
     } catch (const kiro::CExecError& e) {
         return std::string(1, '\0') + std::to_string(e.code);
-    } catch (const std::out_of_range&) {
+    } catch (const kiro::ArrayError&) {
         return std::string(1, '\0') + "range";
     }
 }

@@ -1,7 +1,6 @@
 // Fuzz target: a whole script file's bytes through the loader.
-#include <stdexcept>
-
 #include "fuzz_support.h"
+#include "script/errors.h"
 #include "script/loader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -10,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kiro::ScriptProgram program;
     try {
         kiro::loadScriptText(program, console, "fuzz.kst", kiro::fuzz::asText(data, size));
-    } catch (const std::out_of_range&) {
+    } catch (const kiro::ArrayError&) {
         // a statement cut inside a double-byte character ends start-up
     }
     return 0;

@@ -17,7 +17,6 @@
 //   their menus and leave them without touching a file (and without
 //   running SAVEINFO).
 #include <chrono>
-#include <stdexcept>
 
 #include "data/game_base.h"
 #include "fuzz_support.h"
@@ -88,7 +87,7 @@ bool runFunction(kiro::Runtime& rt, const kiro::FunctionDefinition& definition, 
         }
     } catch (const kiro::CExecError&) {
         // an open IF or REPEAT at the end reaches the top level
-    } catch (const std::out_of_range&) {
+    } catch (const kiro::ArrayError&) {
     }
     top.idle = true;
     rt.currentLine = nullptr;
@@ -123,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kiro::ScriptProgram program;
     try {
         kiro::loadScriptText(program, console, "fuzz.kst", kiro::fuzz::asText(data, size));
-    } catch (const std::out_of_range&) {
+    } catch (const kiro::ArrayError&) {
         return 0;  // a statement cut inside a double-byte character ends start-up
     }
     if (!callsEnd(program)) return 0;

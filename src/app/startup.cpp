@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <exception>
 #include <new>
 #include <stdexcept>
 
@@ -27,6 +28,9 @@ namespace kiro {
 namespace {
 
 constexpr int kFailureStatus = 1;
+// A fault of the engine itself ended the program (the conventional status
+// of an internal software error).
+constexpr int kEngineFaultStatus = 70;
 
 struct InitialValue {
     std::int32_t code;
@@ -75,7 +79,7 @@ bool loadAndPrepare(Console& console, VariableStore& store, GameBase& base, Scri
         if (!loadScriptFiles(program, console)) return false;
         prepareNewGame(store, base);
         return true;
-    } catch (const std::out_of_range&) {
+    } catch (const ArrayError&) {
         reportStartupArrayError(console);
         return false;
     }
@@ -92,7 +96,7 @@ int play(Runtime& rt) {
         reportTopLevelError(rt, error);
     } catch (const CProcessError& error) {
         reportTopLevelError(rt, error);
-    } catch (const std::out_of_range&) {
+    } catch (const ArrayError&) {
         reportTopLevelArrayError(rt);
     }
     return kFailureStatus;
@@ -121,6 +125,8 @@ void reportOutOfMemory(Console& console) {
 
 }  // namespace
 
+// Any other standard exception is never the game's error: the engine broke
+// one of its own rules. The game does not go on in a state nobody planned for.
 int runProgram(Console& console) {
     int status = kFailureStatus;
     try {
@@ -131,6 +137,12 @@ int runProgram(Console& console) {
         reportOutOfMemory(console);
     } catch (const std::length_error&) {
         reportOutOfMemory(console);
+    } catch (const std::exception& fault) {
+        status = kEngineFaultStatus;
+        try {
+            reportEngineFault(console, fault);
+        } catch (const ProgramExit&) {  // input has long ended; the report is written
+        }
     }
     console.flush();
     return status;

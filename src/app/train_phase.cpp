@@ -73,7 +73,7 @@ void takeCommand(Runtime& rt, std::int32_t command) {
 
 const FunctionDefinition& requiredFunction(Runtime& rt, std::string_view name) {
     const FunctionDefinition* def = rt.program.findFunction(name);
-    if (!def) throw CProcessError(1, std::string(name));
+    if (!def) throw CProcessError(error_code::NoCommandFunction, std::string(name));
     return *def;
 }
 

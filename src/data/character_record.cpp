@@ -4,7 +4,6 @@
 #include "data/character_record.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 #include "script/errors.h"
 
@@ -43,7 +42,7 @@ bool isArrayCode(std::int32_t code) { return code >= 0 && code < kCharacterArray
 std::int32_t wrap(std::uint32_t bits) { return static_cast<std::int32_t>(bits); }
 
 std::int32_t divide(std::int32_t old, std::int32_t value, bool remainder) {
-    if (value == 0) throw CExecError(exec_error::kDivisionByZero);
+    if (value == 0) throw CExecError(error_code::DivisionByZero);
     // The one quotient that does not fit: INT32_MIN / -1 wraps to itself and
     // leaves no remainder.
     if (old == INT32_MIN && value == -1) return remainder ? 0 : INT32_MIN;
@@ -51,8 +50,6 @@ std::int32_t divide(std::int32_t old, std::int32_t value, bool remainder) {
 }
 
 }  // namespace
-
-void throwBadSubscript() { throw std::out_of_range("invalid vector<T> subscript"); }
 
 std::int32_t applyAssign(AssignKind kind, std::int32_t old, std::int32_t value) {
     const auto a = static_cast<std::uint32_t>(old), b = static_cast<std::uint32_t>(value);
@@ -66,7 +63,7 @@ std::int32_t applyAssign(AssignKind kind, std::int32_t old, std::int32_t value) 
         case kBitAnd: return old & value;
         case kBitOr: return old | value;
     }
-    throwBadSubscript();  // a kind no assignment produces
+    throwEngineFault("no assignment has this operator");
 }
 
 CharacterRecord::CharacterRecord() {
@@ -80,26 +77,24 @@ std::size_t CharacterRecord::arraySize(std::int32_t code) {
 std::int32_t CharacterRecord::get(std::int32_t code, std::int32_t index) const {
     if (isArrayCode(code)) {
         const std::vector<std::int32_t>& values = arrays_[code];
-        if (static_cast<std::uint32_t>(index) >= values.size()) throwBadSubscript();
-        return values[static_cast<std::size_t>(index)];
+        return values[checkedIndex(index, values.size())];
     }
     if (code == kIsAssi) return isAssi;
     if (code == kNo) return no;
-    throwBadSubscript();
+    throwEngineFault("no per-character variable has this code");
 }
 
 void CharacterRecord::modify(std::int32_t code, std::int32_t index, AssignKind kind, std::int32_t value) {
     std::int32_t* target;
     if (isArrayCode(code)) {
         std::vector<std::int32_t>& values = arrays_[code];
-        if (static_cast<std::uint32_t>(index) >= values.size()) throwBadSubscript();
-        target = &values[static_cast<std::size_t>(index)];
+        target = &values[checkedIndex(index, values.size())];
     } else if (code == kIsAssi) {
         target = &isAssi;
     } else if (code == kNo) {
         target = &no;
     } else {
-        throwBadSubscript();
+        throwEngineFault("no per-character variable has this code");
     }
     // applyAssign may throw (division by zero); the element is written only
     // once the result exists.
@@ -108,7 +103,7 @@ void CharacterRecord::modify(std::int32_t code, std::int32_t index, AssignKind k
 
 const std::string& CharacterRecord::getName(int which) {
     if (which == kName) return name;
-    if (which != kCallName) throwBadSubscript();
+    if (which != kCallName) throwEngineFault("a character has no name of this kind");
     if (callName.empty()) callName = name;
     return callName;
 }
@@ -116,7 +111,7 @@ const std::string& CharacterRecord::getName(int which) {
 void CharacterRecord::setName(int which, std::string text) {
     if (which == kName) name = std::move(text);
     else if (which == kCallName) callName = std::move(text);
-    else throwBadSubscript();
+    else throwEngineFault("a character has no name of this kind");
 }
 
 void CharacterRecord::resetForTraining() {

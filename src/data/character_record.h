@@ -17,11 +17,6 @@ enum CharacterCode : std::int32_t {
 };
 inline constexpr int kCharacterArrayCount = 17;  // codes 0-16
 
-// The standard out-of-range failure of the containers ("invalid vector<T>
-// subscript"), raised for every bad character, slot or array index so that
-// all of them are reported as the array error.
-[[noreturn]] void throwBadSubscript();
-
 // Assignment operators of AssignKind: = += -= *= /= %= &= |=.
 enum AssignKind : std::int32_t {
     kAssign = 0, kAdd = 1, kSubtract = 2, kMultiply = 3, kDivide = 4, kRemainder = 5,
@@ -36,13 +31,14 @@ class CharacterRecord {
 public:
     CharacterRecord();  // ISASSI 0, NO -1 (matches no character), empty names, zero arrays
 
-    // Codes 0-16: element `index` (bounds checked, std::out_of_range);
-    // 17 ISASSI, 18 NO (index ignored). Other codes: std::out_of_range.
+    // Codes 0-16: element `index` (bounds checked, ArrayError);
+    // 17 ISASSI, 18 NO (index ignored). No name has another code: asking
+    // for one is the engine's fault (std::logic_error).
     std::int32_t get(std::int32_t code, std::int32_t index) const;
     void modify(std::int32_t code, std::int32_t index, AssignKind kind, std::int32_t value);
 
-    // 0 NAME, 1 CALLNAME. Asking for CALLNAME while it is empty first sets
-    // it to a copy of NAME.
+    // 0 NAME, 1 CALLNAME (anything else: std::logic_error). Asking for
+    // CALLNAME while it is empty first sets it to a copy of NAME.
     const std::string& getName(int which);
     void setName(int which, std::string text);
 

@@ -3,9 +3,9 @@
 // character template.
 //
 // Lines are comma-separated fields without quoting. A line needing a field it
-// does not have is the out-of-range failure (the array error of start-up),
-// raised at the moment the missing field is asked for, so whatever the line
-// stored before that point stays stored.
+// does not have is the array error (reported by start-up), raised at the
+// moment the missing field is asked for, so whatever the line stored before
+// that point stays stored.
 #include "data/csv_loader.h"
 
 #include <array>
@@ -13,6 +13,7 @@
 #include "console/console.h"
 #include "data/game_files.h"
 #include "messages.h"
+#include "script/errors.h"
 #include "script/text.h"
 
 namespace kiro {
@@ -89,7 +90,7 @@ int findKey(std::string_view text) {
 }
 
 // The first three fields of a line; no kind uses more. Asking for a field
-// the line does not have is the out-of-range failure.
+// the line does not have is the array error.
 class Fields {
 public:
     explicit Fields(std::string_view line) {
@@ -102,7 +103,7 @@ public:
         }
     }
     std::string_view text(int i) const {
-        if (i >= count_) throwBadSubscript();
+        if (i >= count_) throwArrayError();
         return text_[i];
     }
     std::int32_t number(int i) const { return saturatingValue(text(i)); }
@@ -189,8 +190,7 @@ void applyLine(CsvTarget& target, std::int32_t key, const Fields& f) {
             std::vector<std::string>& texts = store.strings(kStr);
             std::int32_t index = f.number(0);
             std::string_view text = f.text(1);
-            if (static_cast<std::uint32_t>(index) >= texts.size()) throwBadSubscript();
-            texts[static_cast<std::size_t>(index)] = text;
+            texts[checkedIndex(index, texts.size())] = text;
             return;
         }
         case FileKind::kNone: return;

@@ -17,7 +17,7 @@ class Console;
 // ends loading: a file that cannot be opened or is too large, or a folder
 // that exists but cannot be listed. Too few fields, a character file number outside
 // 0-99, an STR index or a character-file array index outside its array
-// throw std::out_of_range (start-up reports the array error).
+// throw ArrayError (start-up reports the array error).
 bool loadCsvFiles(VariableStore& store, GameBase& base, Console& console, const std::string& folder = "csv");
 
 // One file's bytes under its listed name (unrecognised names do nothing).

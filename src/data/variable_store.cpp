@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+#include "script/errors.h"
+
 namespace kiro {
 namespace {
 
@@ -57,9 +59,6 @@ constexpr std::size_t kStrLength = 20000;
 constexpr std::size_t kShortStringLength = 100;  // RESULTS, SAVESTR
 constexpr std::size_t kTemplateSlots = 100;
 
-// A position inside a list of `size` entries; negative indexes are outside.
-bool inside(std::int32_t index, std::size_t size) { return static_cast<std::uint32_t>(index) < size; }
-
 }  // namespace
 
 VariableStore::VariableStore() : templates(kTemplateSlots) {
@@ -81,23 +80,20 @@ std::optional<std::int32_t> VariableStore::lookupStringVariable(std::string_view
 }
 
 CharacterRecord& VariableStore::characterAt(std::int32_t index) {
-    if (!inside(index, characters.size())) throwBadSubscript();
-    return characters[static_cast<std::size_t>(index)];
+    return characters[checkedIndex(index, characters.size())];
 }
 
 void VariableStore::addCharacter(const CharacterRecord& record) {
-    if (characterCount() >= kMaxCharacters) throwBadSubscript();
+    if (characterCount() >= kMaxCharacters) throwArrayError();
     characters.push_back(record);
 }
 
 void VariableStore::removeCharacter(std::int32_t index) {
-    if (!inside(index, characters.size())) throwBadSubscript();
-    characters.erase(characters.begin() + index);
+    characters.erase(characters.begin() + static_cast<std::ptrdiff_t>(checkedIndex(index, characters.size())));
 }
 
 CharacterRecord& VariableStore::templateAt(std::int32_t slot) {
-    if (!inside(slot, templates.size())) throwBadSubscript();
-    return templates[static_cast<std::size_t>(slot)];
+    return templates[checkedIndex(slot, templates.size())];
 }
 
 std::int32_t VariableStore::randomBelow(std::int32_t n) {

@@ -61,10 +61,10 @@ public:
 
     // Character list.
     std::int32_t characterCount() const { return static_cast<std::int32_t>(characters.size()); }
-    CharacterRecord& characterAt(std::int32_t index);  // std::out_of_range outside 0..count-1
-    void addCharacter(const CharacterRecord& record);  // std::out_of_range when kMaxCharacters are there
-    void removeCharacter(std::int32_t index);          // std::out_of_range outside the list
-    CharacterRecord& templateAt(std::int32_t slot);    // std::out_of_range outside 0-99
+    CharacterRecord& characterAt(std::int32_t index);  // ArrayError outside 0..count-1
+    void addCharacter(const CharacterRecord& record);  // ArrayError when kMaxCharacters are there
+    void removeCharacter(std::int32_t index);          // ArrayError outside the list
+    CharacterRecord& templateAt(std::int32_t slot);    // ArrayError outside 0-99
 
     // RAND: 0 for n == 0, else next() % n with C remainder semantics.
     std::int32_t randomBelow(std::int32_t n);

@@ -11,7 +11,7 @@ namespace kiro {
 namespace {
 
 void requireShop(const Runtime& rt) {
-    if (rt.game.phase != GamePhase::Shop) throw CExecError(exec_error::kOutsideShop);
+    if (rt.game.phase != GamePhase::Shop) throw CExecError(error_code::OutsideShop);
 }
 
 }  // namespace

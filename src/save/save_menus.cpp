@@ -90,7 +90,7 @@ std::string timeStamp() {
 class NestedRun {
 public:
     explicit NestedRun(Runtime& rt) : depth_(rt.callDepth) {
-        if (depth_ >= kMaxCallDepth) throw CExecError(exec_error::kCallTooDeep);
+        if (depth_ >= kMaxCallDepth) throw CExecError(error_code::CallTooDeep);
         ++depth_;
     }
     ~NestedRun() { --depth_; }

@@ -41,7 +41,7 @@ std::int32_t filledCount(std::int32_t value, std::int32_t maximum, std::int32_t 
 
 void drawBar(Console& console, std::int32_t value, std::int32_t maximum, std::int32_t length, char fill) {
     console.writeText("[");
-    if (maximum == 0) throw CExecError(exec_error::kDivisionByZero);
+    if (maximum == 0) throw CExecError(error_code::DivisionByZero);
     std::int32_t filled = filledCount(value, maximum, length);
     if (filled > 0) writeRun(console, fill, filled);
     if (filled < length) writeRun(console, '.', std::int64_t{length} - filled);

@@ -29,7 +29,7 @@ const FunctionDefinition& calledFunction(ScriptExecutor& ex, Operand& name) {
     Resolution& went = name.resolution();
     if (went.scope != &ex.rt.program) {
         const FunctionDefinition* definition = ex.rt.program.findFunction(name.text);
-        if (!definition) throw CExecError(exec_error::kNoFunction, std::string(name.text));
+        if (!definition) throw CExecError(error_code::NoFunction, std::string(name.text));
         went = {&ex.rt.program, definition, 0};
     }
     return *went.definition;
@@ -53,14 +53,14 @@ std::int32_t labelLine(ScriptExecutor& ex, Operand& name) {
     Resolution& went = name.resolution();
     if (went.scope == ex.function) return went.pc;
     const LabelEntry* label = findLabel(*ex.function, name.text);
-    if (!label) throw CExecError(exec_error::kNoLabel, std::string(name.text));
+    if (!label) throw CExecError(error_code::NoLabel, std::string(name.text));
     const std::span<const ScriptLine> lines = ex.function->lines;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].lineNumber != label->lineNumber) continue;
         went = {ex.function, ex.function, static_cast<std::int32_t>(i)};
         return went.pc;
     }
-    throw CExecError(exec_error::kNoLabel, std::string(name.text));
+    throw CExecError(error_code::NoLabel, std::string(name.text));
 }
 
 std::int32_t& resultVariable(ScriptExecutor& ex) { return ex.rt.store.at(kResult); }
@@ -141,7 +141,7 @@ StepOutcome execIf(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
 }
 
 StepOutcome execElseIf(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
-    if (ex.branchStack.empty()) throw CExecError(exec_error::kStrayElse);
+    if (ex.branchStack.empty()) throw CExecError(error_code::StrayElse);
     BranchState& top = ex.branchStack.back();
     if (top == BRANCH_ACTIVE) {
         top = BRANCH_DONE;
@@ -152,7 +152,7 @@ StepOutcome execElseIf(ScriptExecutor& ex, const ScriptLine&, Operands operands)
 }
 
 StepOutcome execElse(ScriptExecutor& ex, const ScriptLine&, Operands) {
-    if (ex.branchStack.empty()) throw CExecError(exec_error::kStrayElse);
+    if (ex.branchStack.empty()) throw CExecError(error_code::StrayElse);
     BranchState& top = ex.branchStack.back();
     if (top == BRANCH_ACTIVE) top = BRANCH_DONE;
     else if (top == BRANCH_PENDING) top = BRANCH_ACTIVE;
@@ -160,7 +160,7 @@ StepOutcome execElse(ScriptExecutor& ex, const ScriptLine&, Operands) {
 }
 
 StepOutcome execEndIf(ScriptExecutor& ex, const ScriptLine&, Operands) {
-    if (ex.branchStack.empty()) throw CExecError(exec_error::kStrayElse);
+    if (ex.branchStack.empty()) throw CExecError(error_code::StrayElse);
     ex.branchStack.pop_back();
     return StepOutcome::Next;
 }
@@ -168,10 +168,10 @@ StepOutcome execEndIf(ScriptExecutor& ex, const ScriptLine&, Operands) {
 // ---- Loops ---------------------------------------------------------------
 
 StepOutcome execRepeat(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
-    if (ex.repeatLine != -1) throw CExecError(exec_error::kNestedRepeat);
+    if (ex.repeatLine != -1) throw CExecError(error_code::NestedRepeat);
     countVariable(ex) = 0;
     ex.repeatCount = evaluate(ex, operands[0]);
-    if (ex.repeatCount < 1) throw CExecError(exec_error::kRepeatCount);
+    if (ex.repeatCount < 1) throw CExecError(error_code::RepeatCount);
     ex.repeatLine = ex.pc;
     ex.loopExit = LOOP_NONE;
     ex.savedBranchStack = ex.branchStack;
@@ -213,7 +213,7 @@ StepOutcome execGoto(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
 
 StepOutcome execCall(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
     const FunctionDefinition& definition = calledFunction(ex, operands[0]);
-    if (ex.rt.callDepth >= kMaxCallDepth) throw CExecError(exec_error::kCallTooDeep);
+    if (ex.rt.callDepth >= kMaxCallDepth) throw CExecError(error_code::CallTooDeep);
     CallDepth depth(ex.rt.callDepth);
     ScriptExecutor& callee = freshCallee(ex.rt);
     callee.start(&definition, &ex);
@@ -224,7 +224,7 @@ StepOutcome execCall(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
 }
 
 StepOutcome execJump(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
-    if (ex.caller) throw CExecError(exec_error::kJumpFromCall);
+    if (ex.caller) throw CExecError(error_code::JumpFromCall);
     ex.function = &calledFunction(ex, operands[0]);
     restartRun(ex);
     return StepOutcome::Stay;
@@ -237,7 +237,7 @@ StepOutcome execReturn(ScriptExecutor& ex, const ScriptLine&, Operands operands)
 
 StepOutcome execBegin(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
     const auto target = lookupBeginTarget(operands[0].text);
-    if (!target) throw CExecError(exec_error::kBadBeginTarget, std::string(operands[0].text));
+    if (!target) throw CExecError(error_code::BadBeginTarget, std::string(operands[0].text));
     ex.rt.game.begin(*target, ex.rt.store);
     return StepOutcome::End;
 }
@@ -270,7 +270,7 @@ StepOutcome execStrAssign(ScriptExecutor& ex, const ScriptLine& line, Operands o
 
 StepOutcome execTimes(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
     if (operands[0].kind == OperandKind::Missing)
-        throw CExecError(exec_error::kTimesArguments, std::string(operands[0].text));
+        throw CExecError(error_code::TimesArguments, std::string(operands[0].text));
     const std::string_view reference = operands[0].text;
     const std::int32_t old = ex.rt.evaluator.readVariableRef(reference);
     const std::int32_t product = scaled(old, decimalFactor(operands[1].text));

@@ -16,57 +16,36 @@
 namespace kiro {
 namespace {
 
-// One message: `before`, then the error's detail when `withDetail`, then
-// `after`.
+// One part of a message: a catalogue text, or the error's detail.
+struct MessagePart {
+    std::string_view text;
+    bool detail = false;
+    constexpr MessagePart() = default;
+    constexpr MessagePart(std::string_view catalogueText) : text(catalogueText) {}
+};
+
 struct MessageEntry {
+    ErrorClass errorClass;
     std::int32_t code;
-    std::string_view before;
-    bool withDetail;
-    std::string_view after;
+    MessagePart parts[3];
 };
 
-constexpr MessageEntry kExecMessages[] = {
-    {exec_error::kReadSlot, msg::EXEC_2, false, {}},
-    {exec_error::kReadIndex, msg::EXEC_3, false, {}},
-    {exec_error::kReadUnknownName, msg::EXEC_4, false, {}},
-    {exec_error::kAssignSlot, msg::EXEC_5, false, {}},
-    {exec_error::kAssignIndex, msg::EXEC_6, false, {}},
-    {exec_error::kAssignUnknownName, msg::EXEC_7, false, {}},
-    {exec_error::kUnmatchedClose, msg::EXEC_10, false, {}},
-    {exec_error::kEmptyGroup, msg::EXEC_11, false, {}},
-    {exec_error::kDoubleByte, msg::EXEC_12, false, {}},
-    {exec_error::kDoubleMinus, msg::EXEC_13, false, {}},
-    {exec_error::kAfterNumber, msg::EXEC_14, false, {}},
-    {exec_error::kAfterName, msg::EXEC_15, false, {}},
-    {exec_error::kNoOperatorAfterBlank, msg::EXEC_16, false, {}},
-    {exec_error::kBadOperator, msg::EXEC_17, false, {}},
-    {exec_error::kDivisionByZero, msg::EXEC_18, false, {}},
-    {exec_error::kStringSlot, msg::EXEC_22, false, {}},
-    {exec_error::kStringIndex, msg::EXEC_23, false, {}},
-    {exec_error::kStringUnknownName, msg::EXEC_24, false, {}},
-    {exec_error::kUnclosedBrace, msg::EXEC_30, false, {}},
-    {exec_error::kUnclosedPercent, msg::EXEC_31, false, {}},
-    {exec_error::kFormRunaway, msg::EXEC_32, false, {}},
-    {exec_error::kStrayElse, msg::EXEC_100, false, {}},
-    {exec_error::kNoLabel, {}, true, msg::EXEC_200},
-    {exec_error::kNoFunction, {}, true, msg::EXEC_201},
-    {exec_error::kJumpFromCall, msg::EXEC_202, false, {}},
-    {exec_error::kNestedRepeat, msg::EXEC_203, false, {}},
-    {exec_error::kRepeatCount, msg::EXEC_204, false, {}},
-    {exec_error::kBadBeginTarget, {}, true, msg::EXEC_205},
-    {exec_error::kOpenIfAtEnd, msg::EXEC_206, false, {}},
-    {exec_error::kOpenRepeatAtEnd, msg::EXEC_207, false, {}},
-    {exec_error::kCallTooDeep, msg::EXEC_208, false, {}},
-    {exec_error::kBarArguments, msg::EXEC_300_BEFORE, true, msg::EXEC_300_301_AFTER},
-    {exec_error::kTimesArguments, msg::EXEC_301_BEFORE, true, msg::EXEC_300_301_AFTER},
-    {exec_error::kOutsideShop, msg::EXEC_400_BEFORE, true, msg::EXEC_400_AFTER},
-    {exec_error::kNoResult, msg::INTERNAL_ERROR, false, msg::EXEC_1000},
-    {exec_error::kNoCount, msg::INTERNAL_ERROR, false, msg::EXEC_1001},
+// The message table, made from errors.def: its parts name catalogue texts.
+namespace message_parts {
+using namespace msg;
+constexpr MessagePart DETAIL = [] {
+    MessagePart part;
+    part.detail = true;
+    return part;
+}();
+#define PARTS(...) {__VA_ARGS__}
+#define E(Class, Name, code, Category, parts, meaning) {ErrorClass::Class, code, PARTS parts},
+constexpr MessageEntry kMessages[] = {
+#include "script/errors.def"
 };
-
-constexpr MessageEntry kProcessMessages[] = {
-    {1, {}, true, msg::PROCESS_1},  // detail: the missing function's name
-};
+#undef E
+#undef PARTS
+}  // namespace message_parts
 
 std::string decimal(std::int64_t value) {
     char buf[24];
@@ -74,14 +53,13 @@ std::string decimal(std::int64_t value) {
     return std::string(buf, r.ptr);
 }
 
-// A code no table knows shows as its number, so a report is never silent.
-template <std::size_t N>
-std::string compose(const MessageEntry (&table)[N], std::int32_t code, const std::string& detail) {
-    for (const MessageEntry& entry : table) {
-        if (entry.code != code) continue;
-        std::string text(entry.before);
-        if (entry.withDetail) text += detail;
-        text += entry.after;
+// A code the table does not know shows as its number, so a report is never
+// silent.
+std::string compose(ErrorClass errorClass, std::int32_t code, const std::string& detail) {
+    for (const MessageEntry& entry : message_parts::kMessages) {
+        if (entry.errorClass != errorClass || entry.code != code) continue;
+        std::string text;
+        for (const MessagePart& part : entry.parts) text += part.detail ? std::string_view(detail) : part.text;
         return text;
     }
     return decimal(code);
@@ -123,18 +101,12 @@ void printAnyError(Console& console, const Error& error) {
 
 }  // namespace
 
-std::string messageOf(const CExecError& error) { return compose(kExecMessages, error.code, error.detail); }
+std::string messageOf(const CExecError& error) { return compose(ErrorClass::Exec, error.code, error.detail); }
 
-std::string messageOf(const CProcessError& error) {
-    return compose(kProcessMessages, error.code, error.detail);
-}
+std::string messageOf(const CProcessError& error) { return compose(ErrorClass::Process, error.code, error.detail); }
 
 std::string messageOf(const CInitError& error) {
-    if (error.code != 0) return decimal(error.code);
-    std::string text(msg::INIT_0_BEFORE);
-    text += decimal(error.characterCount);
-    text += msg::INIT_0_AFTER;
-    return text;
+    return compose(ErrorClass::Init, error.code, decimal(error.characterCount));
 }
 
 void printError(Console& console, const CExecError& error) { printAnyError(console, error); }
@@ -199,6 +171,16 @@ void reportTopLevelArrayError(Runtime& rt) {
 void reportStartupArrayError(Console& console) {
     console.endLine();
     writeArrayBannerAndMessage(console);
+    console.waitForEnter();
+}
+
+void reportEngineFault(Console& console, const std::exception& fault) {
+    console.endLine();
+    console.writeText(msg::INTERNAL_ERROR);
+    console.writeText(msg::ENGINE_FAULT);
+    console.endLine();
+    console.writeText(fault.what());
+    console.endLine();
     console.waitForEnter();
 }
 

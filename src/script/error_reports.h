@@ -2,6 +2,7 @@
 // sequences printed by the executor's guard and by the program's top level.
 #pragma once
 
+#include <exception>
 #include <string>
 
 #include "script/errors.h"
@@ -33,5 +34,8 @@ void reportTopLevelError(Runtime& rt, const CProcessError& error);
 void reportTopLevelArrayError(Runtime& rt);
 // Start-up: a line end, the banner and the message, the wait.
 void reportStartupArrayError(Console& console);
+// A fault of the engine itself (no error of the game): a line end, the
+// internal-error line, what the fault says, the wait. The program then ends.
+void reportEngineFault(Console& console, const std::exception& fault);
 
 }  // namespace kiro

@@ -1,32 +1,31 @@
-// The engine's three failure classes. Each carries a code (and, for two of
-// them, a detail text); the Japanese message is composed from the code only
-// when the error is printed (error_reports.h). The fourth kind of failure,
-// an index outside a character list or per-character array, is the
-// standard std::out_of_range, reported as the array error.
+// The failures a game can cause. Three classes carry a code (and, for two
+// of them, a detail text); the Japanese message is composed from the code
+// only when the error is printed (error_reports.h). The codes, their
+// messages and their categories are listed once, in errors.def.
+//
+// The fourth kind, ArrayError, is an index outside a character list, a
+// per-character array or a data file's table. Every other exception is a
+// fault of the engine itself, never reported as the game's error.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace kiro {
 
-// Error codes of CExecError, named after what went wrong.
-namespace exec_error {
-inline constexpr std::int32_t kReadSlot = 2, kReadIndex = 3, kReadUnknownName = 4;
-inline constexpr std::int32_t kAssignSlot = 5, kAssignIndex = 6, kAssignUnknownName = 7;
-inline constexpr std::int32_t kUnmatchedClose = 10, kEmptyGroup = 11, kDoubleByte = 12;
-inline constexpr std::int32_t kDoubleMinus = 13, kAfterNumber = 14, kAfterName = 15;
-inline constexpr std::int32_t kNoOperatorAfterBlank = 16, kBadOperator = 17, kDivisionByZero = 18;
-inline constexpr std::int32_t kStringSlot = 22, kStringIndex = 23, kStringUnknownName = 24;
-inline constexpr std::int32_t kUnclosedBrace = 30, kUnclosedPercent = 31, kFormRunaway = 32;
-inline constexpr std::int32_t kStrayElse = 100;
-inline constexpr std::int32_t kNoLabel = 200, kNoFunction = 201, kJumpFromCall = 202;
-inline constexpr std::int32_t kNestedRepeat = 203, kRepeatCount = 204, kBadBeginTarget = 205;
-inline constexpr std::int32_t kOpenIfAtEnd = 206, kOpenRepeatAtEnd = 207, kCallTooDeep = 208;
-inline constexpr std::int32_t kBarArguments = 300, kTimesArguments = 301;
-inline constexpr std::int32_t kOutsideShop = 400;
-inline constexpr std::int32_t kNoResult = 1000, kNoCount = 1001;
-}  // namespace exec_error
+// Every error code by name (errors.def).
+namespace error_code {
+enum Code : std::int32_t {
+#define E(Class, Name, code, Category, parts, meaning) Name = code,
+#include "script/errors.def"
+#undef E
+};
+}  // namespace error_code
+
+// Which exception class carries a code, and whether the text alone raises it.
+enum class ErrorClass { Exec, Process, Init };
+enum class ErrorCategory { TextFault, RunFault };
 
 struct CExecError {
     std::int32_t code;
@@ -44,5 +43,22 @@ struct CInitError {
     std::int32_t code;
     std::int32_t characterCount = 0;  // shown in the code-0 message
 };
+
+// The array error. Not a std::exception, so that no guard meant for the
+// engine's own faults can take it for one, or the other way round.
+struct ArrayError {};
+
+// Out of line, so that the checks on the hot paths stay small.
+[[noreturn]] void throwArrayError();
+// A rule of the engine's own was broken (std::logic_error): a bug, never
+// the game's error; it ends the program.
+[[noreturn]] void throwEngineFault(const char* what);
+
+// `index` as a position in a list of `size` entries; the array error outside
+// it (negative indexes included).
+inline std::size_t checkedIndex(std::int32_t index, std::size_t size) {
+    if (static_cast<std::uint32_t>(index) >= size) [[unlikely]] throwArrayError();
+    return static_cast<std::size_t>(index);
+}
 
 }  // namespace kiro

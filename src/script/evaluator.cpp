@@ -28,7 +28,7 @@ enum class TokenState { Start, InNumber, InName, AfterOperand };
 // The operator at text[at]; a lone = or ! raises 17.
 std::int32_t operatorAt(std::string_view text, std::size_t at) {
     const std::int32_t op = operatorCodeAt(text, at);
-    if (op == kLoneOperator) throw CExecError(exec_error::kBadOperator);
+    if (op == kLoneOperator) throw CExecError(error_code::BadOperator);
     return op;
 }
 
@@ -64,10 +64,10 @@ std::int32_t Evaluator::evaluateGroups() {
         if (c == '(') {
             openGroup(group.pos);
         } else if (c == ')') {
-            throw CExecError(exec_error::kUnmatchedClose);
+            throw CExecError(error_code::UnmatchedClose);
         } else if (groups_.size() == 1 && isLeadByte(c)) {
             // Inside a group the lead bytes were found when it was matched.
-            throw CExecError(exec_error::kDoubleByte);
+            throw CExecError(error_code::DoubleByte);
         } else {
             groupText_ += c;
             ++group.pos;
@@ -85,7 +85,7 @@ void Evaluator::openGroup(std::size_t open) {
         groups_.back().pos = text_.size();
         return;
     }
-    if (close == open + 1) throw CExecError(exec_error::kEmptyGroup);
+    if (close == open + 1) throw CExecError(error_code::EmptyGroup);
     groups_.push_back({open + 1, close, groupText_.size()});
 }
 
@@ -104,7 +104,7 @@ std::size_t Evaluator::matchTopLevelGroup(std::size_t open) {
             opens_.pop_back();
             if (opens_.empty()) return i;
         } else if (isLeadByte(c)) {
-            throw CExecError(exec_error::kDoubleByte);
+            throw CExecError(error_code::DoubleByte);
         }
     }
     return kNone;
@@ -132,7 +132,7 @@ void Evaluator::closeGroup() {
 std::int32_t Evaluator::evaluateTerms(std::string_view text) {
     tokenise(text);
     // No operand at all, or an operator with nothing after it.
-    if (terms_.empty() || terms_.back().op != kNoOperator) throw CExecError(exec_error::kBadOperator);
+    if (terms_.empty() || terms_.back().op != kNoOperator) throw CExecError(error_code::BadOperator);
     return reduceTerms();
 }
 
@@ -153,7 +153,7 @@ void Evaluator::tokenise(std::string_view text) {
                     token_ += c;
                     state = TokenState::InNumber;
                 } else if (k == kMinusChar) {
-                    if (minus) throw CExecError(exec_error::kDoubleMinus);
+                    if (minus) throw CExecError(error_code::DoubleMinus);
                     token_ += c;
                     minus = true;
                 } else if (k == kLetterChar) {
@@ -161,13 +161,13 @@ void Evaluator::tokenise(std::string_view text) {
                     token_ += c;
                     state = TokenState::InName;
                 } else if (k == kLeadChar) {
-                    throw CExecError(exec_error::kDoubleByte);
+                    throw CExecError(error_code::DoubleByte);
                 }
                 continue;  // anything else before an operand is skipped
             case TokenState::InNumber:
                 if (k == kDigitChar) token_ += c;
                 else if (k == kBlankChar) state = TokenState::AfterOperand;
-                else if (!isOperatorClass(k)) throw CExecError(exec_error::kAfterNumber);
+                else if (!isOperatorClass(k)) throw CExecError(error_code::AfterNumber);
                 else break;
                 continue;
             case TokenState::InName:
@@ -181,14 +181,14 @@ void Evaluator::tokenise(std::string_view text) {
                 } else if (k == kBlankChar) {
                     state = TokenState::AfterOperand;
                 } else if (!isOperatorClass(k)) {
-                    throw CExecError(exec_error::kAfterName);
+                    throw CExecError(error_code::AfterName);
                 } else {
                     break;
                 }
                 continue;
             case TokenState::AfterOperand:
                 if (k == kBlankChar) continue;
-                if (!isOperatorClass(k)) throw CExecError(exec_error::kNoOperatorAfterBlank);
+                if (!isOperatorClass(k)) throw CExecError(error_code::NoOperatorAfterBlank);
                 break;
         }
         // At an operator: it ends the pending operand's term.

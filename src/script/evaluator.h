@@ -7,7 +7,7 @@
 // reduced in five precedence passes. Operands are read left to right when
 // their term is made, so every operand is read (RAND draws) even where && or
 // || could decide early. Errors are CExecError with codes 2-24, or
-// std::out_of_range for a bad character or per-character element index.
+// ArrayError for a bad character or per-character element index.
 //
 // This text path is the reference. Script lines run their expressions from
 // the parsed form of expression_code.h where they can; run() and the

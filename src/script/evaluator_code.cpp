@@ -19,7 +19,7 @@ constexpr std::uint32_t minus(std::uint32_t a, std::uint32_t b) { return a - b; 
 constexpr std::uint32_t times(std::uint32_t a, std::uint32_t b) { return a * b; }
 
 std::int32_t quotient(std::int32_t a, std::int32_t b, bool remainder) {
-    if (b == 0) throw CExecError(exec_error::kDivisionByZero);
+    if (b == 0) throw CExecError(error_code::DivisionByZero);
     if (a == INT32_MIN && b == -1) return remainder ? 0 : INT32_MIN;  // the one quotient that wraps
     return remainder ? a % b : a / b;
 }
@@ -39,7 +39,7 @@ std::int32_t Evaluator::run(const ExpressionCode& code) {
             case ExpressionCode::kConstant: value = step.a; break;
             case ExpressionCode::kGlobal: {
                 const std::vector<std::int32_t>& entries = store_.global(step.a);
-                if (static_cast<std::uint32_t>(step.b) >= entries.size()) throw CExecError(exec_error::kReadIndex);
+                if (static_cast<std::uint32_t>(step.b) >= entries.size()) throw CExecError(error_code::ReadIndex);
                 value = entries[static_cast<std::size_t>(step.b)];
                 break;
             }

@@ -66,7 +66,7 @@ std::int32_t Evaluator::indexPart(const IndexOperand& part) {
     switch (part.kind) {
         case IndexOperand::kNumber: return part.value;
         case IndexOperand::kVariable: return readCode(part.value, IndexParts{});
-        case IndexOperand::kUnknown: throw CExecError(exec_error::kReadUnknownName);
+        case IndexOperand::kUnknown: throw CExecError(error_code::ReadUnknownName);
         case IndexOperand::kAbsent: break;
     }
     return 0;
@@ -86,13 +86,13 @@ std::int32_t Evaluator::readVariable(std::string_view name, std::string_view ind
     name = trimBlanks(name);
     const IndexParts parts = indexParts(trimBlanks(indexText));
     const std::optional<std::int32_t> found = VariableStore::lookupIntVariable(name);
-    if (!found) throw CExecError(exec_error::kReadUnknownName);
+    if (!found) throw CExecError(error_code::ReadUnknownName);
     return readCode(*found, parts);
 }
 
 std::int32_t Evaluator::readReference(const VariableRef& ref) {
     const IndexParts parts = indexParts(ref);
-    if (ref.code < 0) throw CExecError(exec_error::kReadUnknownName);
+    if (ref.code < 0) throw CExecError(error_code::ReadUnknownName);
     return readCode(ref.code, parts);
 }
 
@@ -102,9 +102,9 @@ std::int32_t Evaluator::readCode(std::int32_t code, const IndexParts& parts) {
     if (isCharacterScalar(code)) return store_.characterAt(parts.first).get(code, 0);
     if (code == kRand) return store_.randomBelow(parts.first);
     if (code == kCharaNum) return store_.characterCount();
-    if (code < 0 || code >= kGlobalSlots) throw CExecError(exec_error::kReadSlot);
+    if (code < 0 || code >= kGlobalSlots) throw CExecError(error_code::ReadSlot);
     const std::vector<std::int32_t>& entries = store_.global(code);
-    if (!inside(parts.first, entries.size())) throw CExecError(exec_error::kReadIndex);
+    if (!inside(parts.first, entries.size())) throw CExecError(error_code::ReadIndex);
     return entries[static_cast<std::size_t>(parts.first)];
 }
 
@@ -118,7 +118,7 @@ void Evaluator::assignVariable(AssignKind kind, std::string_view name, std::stri
     name = trimBlanks(name);
     const IndexParts parts = indexParts(trimBlanks(indexText));
     const std::optional<std::int32_t> found = VariableStore::lookupIntVariable(name);
-    if (!found) throw CExecError(exec_error::kAssignUnknownName);
+    if (!found) throw CExecError(error_code::AssignUnknownName);
     assignCode(kind, *found, parts, value);
 }
 
@@ -129,13 +129,13 @@ void Evaluator::assignReference(AssignKind kind, const VariableRef& ref, std::in
     if (numberIndex && ref.second.kind == IndexOperand::kAbsent && ref.code >= kFirstGlobalCode &&
         ref.code < kGlobalSlots) {
         std::vector<std::int32_t>& entries = store_.global(ref.code);
-        if (!inside(ref.first.value, entries.size())) throw CExecError(exec_error::kAssignIndex);
+        if (!inside(ref.first.value, entries.size())) throw CExecError(error_code::AssignIndex);
         std::int32_t& entry = entries[static_cast<std::size_t>(ref.first.value)];
         entry = kind == kAssign ? value : applyAssign(kind, entry, value);
         return;
     }
     const IndexParts parts = indexParts(ref);
-    if (ref.code < 0) throw CExecError(exec_error::kAssignUnknownName);
+    if (ref.code < 0) throw CExecError(error_code::AssignUnknownName);
     assignCode(kind, ref.code, parts, value);
 }
 
@@ -149,9 +149,9 @@ void Evaluator::assignCode(AssignKind kind, std::int32_t code, const IndexParts&
         return;
     }
     // RAND and CHARANUM land here too: their storage is never read back.
-    if (code < 0 || code >= kGlobalSlots) throw CExecError(exec_error::kAssignSlot);
+    if (code < 0 || code >= kGlobalSlots) throw CExecError(error_code::AssignSlot);
     std::vector<std::int32_t>& entries = store_.global(code);
-    if (!inside(parts.first, entries.size())) throw CExecError(exec_error::kAssignIndex);
+    if (!inside(parts.first, entries.size())) throw CExecError(error_code::AssignIndex);
     std::int32_t& entry = entries[static_cast<std::size_t>(parts.first)];
     entry = applyAssign(kind, entry, value);  // throws before storing on a zero divisor
 }
@@ -163,7 +163,7 @@ std::string Evaluator::readStringVariable(std::string_view text) {
     const std::int32_t index = !indexText.empty() && isDigit(indexText[0]) ? decimalValue(indexText)
                                                                            : readVariable(indexText, {});
     const std::optional<std::int32_t> found = VariableStore::lookupStringVariable(name);
-    if (!found) throw CExecError(exec_error::kStringUnknownName);
+    if (!found) throw CExecError(error_code::StringUnknownName);
     const std::int32_t code = *found;
     if (code == kName || code == kCallName) return store_.characterAt(index).getName(code);
     if (code >= kAblName && code <= kItemName) {
@@ -172,9 +172,9 @@ std::string Evaluator::readStringVariable(std::string_view text) {
         auto entry = table.find(index);
         return entry == table.end() ? std::string() : entry->second;
     }
-    if (code < 0 || code >= kStringSlots) throw CExecError(exec_error::kStringSlot);
+    if (code < 0 || code >= kStringSlots) throw CExecError(error_code::StringSlot);
     const std::vector<std::string>& entries = store_.strings(code);
-    if (!inside(index, entries.size())) throw CExecError(exec_error::kStringIndex);
+    if (!inside(index, entries.size())) throw CExecError(error_code::StringIndex);
     return entries[static_cast<std::size_t>(index)];
 }
 
@@ -182,7 +182,7 @@ void Evaluator::assignStringVariable(std::string_view name, std::string_view ind
                                      std::string_view text) {
     const IndexParts parts = indexParts(indexText);
     const std::optional<std::int32_t> found = VariableStore::lookupStringVariable(name);
-    if (!found) throw CExecError(exec_error::kAssignUnknownName);
+    if (!found) throw CExecError(error_code::AssignUnknownName);
     const std::int32_t code = *found;
     if (code == kName || code == kCallName) {
         // Without a second part the TARGET character's name changes, whatever
@@ -190,10 +190,10 @@ void Evaluator::assignStringVariable(std::string_view name, std::string_view ind
         characterOf(parts).setName(code, std::string(text));
         return;
     }
-    if (code < 0 || code >= kStringSlots) throw CExecError(exec_error::kAssignSlot);
+    if (code < 0 || code >= kStringSlots) throw CExecError(error_code::AssignSlot);
     // The name tables have no string array: assigning to them raises 6.
     std::vector<std::string>& entries = store_.strings(code);
-    if (!inside(parts.first, entries.size())) throw CExecError(exec_error::kAssignIndex);
+    if (!inside(parts.first, entries.size())) throw CExecError(error_code::AssignIndex);
     entries[static_cast<std::size_t>(parts.first)].assign(text);
 }
 

@@ -6,7 +6,6 @@
 #include "script/executor.h"
 
 #include <array>
-#include <stdexcept>
 
 #include "data/variable_store.h"
 #include "script/error_reports.h"
@@ -66,8 +65,8 @@ bool ScriptExecutor::step() {
         // level they end the program, under a CALL the caller's guard
         // reports them on the CALL line.
         rt.currentLine = nullptr;
-        if (!branchStack.empty()) throw CExecError(exec_error::kOpenIfAtEnd);
-        if (loopExit != LOOP_NONE || repeatLine != -1) throw CExecError(exec_error::kOpenRepeatAtEnd);
+        if (!branchStack.empty()) throw CExecError(error_code::OpenIfAtEnd);
+        if (loopExit != LOOP_NONE || repeatLine != -1) throw CExecError(error_code::OpenRepeatAtEnd);
         rt.store.at(kResult) = 0;
         return false;
     }
@@ -92,7 +91,7 @@ bool ScriptExecutor::step() {
         // A CALL leaves currentLine empty; the report names the calling line.
         rt.currentLine = &line;
         reportExecError(rt, *this, error);
-    } catch (const std::out_of_range&) {
+    } catch (const ArrayError&) {
         rt.currentLine = &line;
         reportExecArrayError(rt, *this);
     }

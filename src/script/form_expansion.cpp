@@ -36,11 +36,11 @@ namespace {
 class Budget {
 public:
     void take() {
-        if (left_ == 0) throw CExecError(exec_error::kFormRunaway);
+        if (left_ == 0) throw CExecError(error_code::FormRunaway);
         --left_;
     }
     static void checkLength(std::size_t length) {
-        if (length > kMaxFormLength) throw CExecError(exec_error::kFormRunaway);
+        if (length > kMaxFormLength) throw CExecError(error_code::FormRunaway);
     }
 
 private:
@@ -84,7 +84,7 @@ void expandExpressions(Evaluator& evaluator, std::string& text, Budget& budget) 
     std::size_t from = 0;
     while (open != std::string::npos) {
         std::size_t close = findSingleByte(text, '}', open + 1);
-        if (close == std::string::npos) throw CExecError(exec_error::kUnclosedBrace);
+        if (close == std::string::npos) throw CExecError(error_code::UnclosedBrace);
         budget.take();
         std::int32_t value = evaluator.evaluateExpression(std::string_view(text).substr(open + 1, close - open - 1));
         char digits[16];
@@ -131,7 +131,7 @@ void expandReferences(Evaluator& evaluator, std::string& text, Budget& budget) {
         std::size_t open = findSingleByte(rest, '%');
         if (open == std::string_view::npos) return Span{open, open};
         std::size_t close = findSingleByte(rest, '%', open + 1);
-        if (close == std::string_view::npos) throw CExecError(exec_error::kUnclosedPercent);
+        if (close == std::string_view::npos) throw CExecError(error_code::UnclosedPercent);
         return Span{open, close + 1};
     };
     auto value = [&](std::string_view match) {

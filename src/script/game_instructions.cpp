@@ -4,17 +4,17 @@
 //
 // A position outside the character list, a name-table number outside the
 // array it names, or a character added to a full list (kMaxCharacters) is
-// std::out_of_range (the array error); what was written before it stays
-// written. Every argument is evaluated before anything is written.
+// the array error; what was written before it stays written. Every
+// argument is evaluated before anything is written.
 #include <algorithm>
 #include <charconv>
-#include <stdexcept>
 #include <string_view>
 
 #include "console/console.h"
 #include "data/variable_store.h"
 #include "messages.h"
 #include "script/bar.h"
+#include "script/errors.h"
 #include "script/evaluator.h"
 #include "script/executor.h"
 #include "script/runtime.h"
@@ -37,9 +37,7 @@ constexpr std::int64_t kShopCellRoom = 18;
 // A name-table number is an index into an array; one outside it (negative
 // numbers included) is the array error.
 std::int32_t element(const std::vector<std::int32_t>& array, std::int32_t index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= array.size())
-        throw std::out_of_range("invalid vector<T> subscript");
-    return array[static_cast<std::size_t>(index)];
+    return array[checkedIndex(index, array.size())];
 }
 
 void writeBlanks(Console& console, std::int64_t count) {

@@ -21,7 +21,7 @@ bool loadScriptFiles(ScriptProgram& program, Console& console, const std::string
 
 // Loads one file's bytes (already read) under `fileName`, printing the
 // progress line and any warnings. A statement cut off inside a double-byte
-// character throws std::out_of_range (start-up reports the array error).
+// character throws ArrayError (start-up reports the array error).
 void loadScriptText(ScriptProgram& program, Console& console, const std::string& fileName, std::string_view bytes);
 
 }  // namespace kiro

@@ -158,7 +158,7 @@ StepOutcome execPrintFormString(ScriptExecutor& ex, const ScriptLine& line, Oper
 // that would pass it fails like a runaway expansion and adds nothing.
 StepOutcome execPutForm(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
     const std::string_view text = expandOperandForm(ex.rt, operands[0]);
-    if (ex.rt.saveDescription.size() + text.size() > kMaxFormLength) throw CExecError(exec_error::kFormRunaway);
+    if (ex.rt.saveDescription.size() + text.size() > kMaxFormLength) throw CExecError(error_code::FormRunaway);
     ex.rt.saveDescription += text;
     return StepOutcome::Next;
 }
@@ -167,7 +167,7 @@ StepOutcome execPutForm(ScriptExecutor& ex, const ScriptLine&, Operands operands
 // three are evaluated before "[" is written.
 StepOutcome execBar(ScriptExecutor& ex, const ScriptLine& line, Operands operands) {
     if (operands[0].kind == OperandKind::Missing)
-        throw CExecError(exec_error::kBarArguments, std::string(operands[0].text));
+        throw CExecError(error_code::BarArguments, std::string(operands[0].text));
     Evaluator& evaluator = ex.rt.evaluator;
     const std::int32_t value = operands[0].expression().evaluate(evaluator);
     const std::int32_t maximum = operands[1].expression().evaluate(evaluator);

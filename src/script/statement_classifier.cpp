@@ -5,9 +5,9 @@
 
 #include <array>
 #include <optional>
-#include <stdexcept>
 
 #include "data/variable_store.h"
+#include "script/errors.h"
 #include "script/instruction_table.h"
 #include "script/text.h"
 
@@ -67,7 +67,7 @@ std::size_t firstWordEnd(std::string_view statement, bool& smallLetters) {
         const WordByte byte = wordByte(statement[end]);
         if (byte == kBlankByte) break;
         if (byte == kLeadByte) {
-            if (end + 1 >= statement.size()) throw std::out_of_range("statement ends inside a double-byte character");
+            if (end + 1 >= statement.size()) throwArrayError();  // the statement ends inside a double-byte character
             seen |= wordByte(statement[++end]) == kSmallByte ? kSmallByte : 0;
         } else {
             seen |= byte;

@@ -19,7 +19,7 @@ enum class StatementFailure { None, NoOperator, StringOperator, UnknownWord };
 // `out` (only on success). A first word with small letters is upper-cased
 // into `word`, and target and targetIndex then point into it; otherwise
 // `word` is left empty and everything points into `statement`. A statement
-// cut off inside a double-byte character throws std::out_of_range.
+// cut off inside a double-byte character throws ArrayError.
 StatementFailure classifyStatement(std::string_view statement, std::string& word, ScriptLine& out);
 
 }  // namespace kiro

@@ -1,7 +1,6 @@
 #include "support/differential.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 #include "script/errors.h"
 #include "script/evaluator.h"
@@ -42,7 +41,7 @@ std::string outcomeOf(F&& run) {
         return "= " + run();
     } catch (const CExecError& e) {
         return "error " + std::to_string(e.code);
-    } catch (const std::out_of_range&) {
+    } catch (const kiro::ArrayError&) {
         return "out of range";
     }
 }

@@ -8,6 +8,7 @@
 #include "console/console.h"
 #include "data/csv_loader.h"
 #include "messages.h"
+#include "script/errors.h"
 #include "support/sjis.h"
 #include "support/test_game.h"
 
@@ -53,9 +54,9 @@ TEST_F(CsvLoader, CharacterSlotIsTheNumberAfterChara) {
     EXPECT_EQ(slot(5).name, "b");
     EXPECT_EQ(slot(0).name, "zero");
     EXPECT_EQ(slot(99).name, "n");
-    EXPECT_THROW(load("chara100.csv", "名前,x\n"), std::out_of_range);
-    EXPECT_THROW(load("chara-1.csv", "名前,x\n"), std::out_of_range);
-    EXPECT_THROW(load("chara99999999.csv", "名前,x\n"), std::out_of_range);
+    EXPECT_THROW(load("chara100.csv", "名前,x\n"), ArrayError);
+    EXPECT_THROW(load("chara-1.csv", "名前,x\n"), ArrayError);
+    EXPECT_THROW(load("chara99999999.csv", "名前,x\n"), ArrayError);
 }
 
 TEST_F(CsvLoader, LaterFileForTheSameSlotStartsFromAFreshRecord) {
@@ -95,13 +96,13 @@ TEST_F(CsvLoader, GameBaseKeysActByTheirCodeInCharacterFiles) {
 }
 
 TEST_F(CsvLoader, CharacterFieldErrorsThrowKeepingEarlierLines) {
-    EXPECT_THROW(load("chara4.csv", "名前,kept\n能力,3\n名前,late\n"), std::out_of_range);
+    EXPECT_THROW(load("chara4.csv", "名前,kept\n能力,3\n名前,late\n"), ArrayError);
     EXPECT_EQ(slot(4).name, "kept");
-    EXPECT_THROW(load("chara4.csv", "名前\n"), std::out_of_range);
-    EXPECT_THROW(load("chara4.csv", "能力,100,1\n"), std::out_of_range);
-    EXPECT_THROW(load("chara4.csv", "能力,-1,1\n"), std::out_of_range);
-    EXPECT_THROW(load("chara4.csv", "素質,1000\n"), std::out_of_range);
-    EXPECT_THROW(load("chara4.csv", "基礎,100,1\n"), std::out_of_range);
+    EXPECT_THROW(load("chara4.csv", "名前\n"), ArrayError);
+    EXPECT_THROW(load("chara4.csv", "能力,100,1\n"), ArrayError);
+    EXPECT_THROW(load("chara4.csv", "能力,-1,1\n"), ArrayError);
+    EXPECT_THROW(load("chara4.csv", "素質,1000\n"), ArrayError);
+    EXPECT_THROW(load("chara4.csv", "基礎,100,1\n"), ArrayError);
 }
 
 TEST_F(CsvLoader, GameBaseKeys) {
@@ -127,8 +128,8 @@ TEST_F(CsvLoader, GameBaseDefaultsAndCrossKinds) {
     EXPECT_EQ(base.noItem, -1);
     load("gamebase.csv", "アイテムなし,256\n");
     EXPECT_EQ(base.noItem, 0);
-    EXPECT_THROW(load("gamebase.csv", "タイトル\n"), std::out_of_range);
-    EXPECT_THROW(load("gamebase.csv", "能力\n"), std::out_of_range);
+    EXPECT_THROW(load("gamebase.csv", "タイトル\n"), ArrayError);
+    EXPECT_THROW(load("gamebase.csv", "能力\n"), ArrayError);
 }
 
 TEST_F(CsvLoader, NumbersReadLikeStrtolAndSaturate) {
@@ -169,7 +170,7 @@ TEST_F(CsvLoader, NameTablesFillTheirOwnTables) {
     EXPECT_EQ(name(kPalamName, 1), "p");
     EXPECT_EQ(store.trainNames.at(3), "second");
     EXPECT_EQ(store.trainNames.at(-1), "neg");
-    EXPECT_THROW(load("abl.csv", "5\n"), std::out_of_range);
+    EXPECT_THROW(load("abl.csv", "5\n"), ArrayError);
     EXPECT_FALSE(store.nameTable(kAblName).count(5));
 }
 
@@ -178,7 +179,7 @@ TEST_F(CsvLoader, ItemNameIsStoredBeforeAMissingPrice) {
     EXPECT_EQ(name(kItemName, 5), sjis("薬草"));
     EXPECT_EQ(store.itemPrices.at(5), 100);
     EXPECT_EQ(store.itemPrices.at(6), 12);
-    EXPECT_THROW(load("item.csv", "7,薬草\n"), std::out_of_range);
+    EXPECT_THROW(load("item.csv", "7,薬草\n"), ArrayError);
     EXPECT_EQ(name(kItemName, 7), sjis("薬草"));
     EXPECT_FALSE(store.itemPrices.count(7));
 }
@@ -187,11 +188,11 @@ TEST_F(CsvLoader, StrIndexesMustLieInTheArray) {
     load("str.csv", "0,first\n19999,last\n");
     EXPECT_EQ(store.strings(kStr)[0], "first");
     EXPECT_EQ(store.strings(kStr)[19999], "last");
-    EXPECT_THROW(load("str.csv", "1,kept\n20000,x\n2,no\n"), std::out_of_range);
+    EXPECT_THROW(load("str.csv", "1,kept\n20000,x\n2,no\n"), ArrayError);
     EXPECT_EQ(store.strings(kStr)[1], "kept");
     EXPECT_EQ(store.strings(kStr)[2], "");
-    EXPECT_THROW(load("str.csv", "-1,x\n"), std::out_of_range);
-    EXPECT_THROW(load("str.csv", "3\n"), std::out_of_range);
+    EXPECT_THROW(load("str.csv", "-1,x\n"), ArrayError);
+    EXPECT_THROW(load("str.csv", "3\n"), ArrayError);
 }
 
 TEST(CsvLoaderFolder, ReadsRecognisedFilesInListingOrder) {

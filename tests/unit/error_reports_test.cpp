@@ -2,6 +2,9 @@
 // input each report consumes.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
+#include "app/startup.h"
 #include "console/console.h"
 #include "data/game_base.h"
 #include "data/variable_store.h"
@@ -10,6 +13,7 @@
 #include "script/loader.h"
 #include "script/runtime.h"
 #include "support/sjis.h"
+#include "support/test_game.h"
 
 namespace kiro {
 namespace {
@@ -189,6 +193,36 @@ TEST(ErrorReports, TopLevelAndStartupArrayErrors) {
     f.io.output.clear();
     reportStartupArrayError(f.console);
     EXPECT_EQ(f.output(), "\nkirobasic 配列エラー:\n配列の不正な位置を参照しようとしました。");
+}
+
+// Input that breaks on its second line the way a failed engine check does.
+class BreakingInput : public StringConsoleIo {
+public:
+    using StringConsoleIo::StringConsoleIo;
+    bool readLine(std::string& line) override {
+        if (++reads_ == 2) throw std::out_of_range("vector::_M_range_check");
+        return StringConsoleIo::readLine(line);
+    }
+
+private:
+    int reads_ = 0;
+};
+
+// A standard exception is the engine's own fault, not the game's: no
+// script line's guard reports it, the game does not go on, and the program
+// ends with the internal-error report and a status of its own.
+TEST(ErrorReports, EngineFaultEndsTheProgram) {
+    test::TempDir game;
+    game.write("csv/gamebase.csv", sjis("コード,5\n"));
+    game.write("kst/main.kst", "@EVENTFIRST\nPRINTL go\nINPUT\nPRINTL goes on\nQUIT\n");
+    test::WorkingDirectory inGame(game.path());
+    BreakingInput io("0\n5\n");
+    Console console(io);
+    EXPECT_EQ(runProgram(console), 70);
+    std::string output = utf8(io.output);
+    EXPECT_TRUE(output.ends_with("go\n\n内部エラー：エンジンの不具合のため、ゲームを終了します。\n"
+                                 "vector::_M_range_check\n"))
+        << output;
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <random>
-#include <stdexcept>
 
 #include "data/variable_store.h"
 #include "script/errors.h"
@@ -23,7 +22,7 @@ std::string outcome(F&& f) {
         return std::to_string(f());
     } catch (const CExecError& e) {
         return "error " + std::to_string(e.code);
-    } catch (const std::out_of_range&) {
+    } catch (const kiro::ArrayError&) {
         return "out of range";
     }
 }

@@ -4,7 +4,6 @@
 // long run is the differential_long program).
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 
 #include "data/variable_store.h"
 #include "script/errors.h"
@@ -57,7 +56,7 @@ protected:
             return std::to_string(f());
         } catch (const CExecError& e) {
             return "error " + std::to_string(e.code);
-        } catch (const std::out_of_range&) {
+        } catch (const kiro::ArrayError&) {
             return "out of range";
         }
     }

@@ -60,11 +60,11 @@ TEST_F(FormExpansion, ExpressionsBecomeTheirDecimalValues) {
 }
 
 TEST_F(FormExpansion, UnclosedBraceOrPercentIsAnError) {
-    EXPECT_EQ(errorCode("{1"), exec_error::kUnclosedBrace);
-    EXPECT_EQ(errorCode("{1}{2"), exec_error::kUnclosedBrace);
-    EXPECT_EQ(errorCode("100%"), exec_error::kUnclosedPercent);
+    EXPECT_EQ(errorCode("{1"), error_code::UnclosedBrace);
+    EXPECT_EQ(errorCode("{1}{2"), error_code::UnclosedBrace);
+    EXPECT_EQ(errorCode("100%"), error_code::UnclosedPercent);
     // Phase 1 runs first: an open brace is reported even after a stray "%".
-    EXPECT_EQ(errorCode("%{"), exec_error::kUnclosedBrace);
+    EXPECT_EQ(errorCode("%{"), error_code::UnclosedBrace);
 }
 
 TEST_F(FormExpansion, SecondBytesOfDoubleByteCharactersNeverMatch) {
@@ -73,7 +73,7 @@ TEST_F(FormExpansion, SecondBytesOfDoubleByteCharactersNeverMatch) {
     ASSERT_EQ(sjis("マ")[1], '}');
     EXPECT_EQ(expand("ボ{1}"), sjis("ボ1"));
     EXPECT_EQ(expand("ボマ"), sjis("ボマ"));
-    EXPECT_EQ(errorCode("{1マ"), exec_error::kUnclosedBrace);
+    EXPECT_EQ(errorCode("{1マ"), error_code::UnclosedBrace);
 }
 
 TEST_F(FormExpansion, StringReferencesAreReadAsWritten) {
@@ -82,7 +82,7 @@ TEST_F(FormExpansion, StringReferencesAreReadAsWritten) {
     store.at(kCount) = 2;
     EXPECT_EQ(expand("%STR:{COUNT}%"), sjis("二"));  // the number is inserted before phase 2
     EXPECT_EQ(expand("<%STR:0%|%STR:2%>"), sjis("<零|二>"));
-    EXPECT_EQ(errorCode("%str:0%"), exec_error::kStringUnknownName);  // not upper-cased
+    EXPECT_EQ(errorCode("%str:0%"), error_code::StringUnknownName);  // not upper-cased
 }
 
 TEST_F(FormExpansion, InsertedReferenceValuesAreSearchedAgainButNotForBraces) {
@@ -90,11 +90,11 @@ TEST_F(FormExpansion, InsertedReferenceValuesAreSearchedAgainButNotForBraces) {
     store.strings(kStr)[1] = "{1+1}";
     EXPECT_EQ(expand("[%STR:0%]"), "[{1+1}]");
     store.strings(kStr)[2] = "50%";
-    EXPECT_EQ(errorCode("%STR:2%"), exec_error::kUnclosedPercent);
+    EXPECT_EQ(errorCode("%STR:2%"), error_code::UnclosedPercent);
     // A value ending in a lead byte takes the following byte with it, so
     // that "%" no longer closes anything.
     store.strings(kStr)[3] = "\x82";
-    EXPECT_EQ(errorCode("%STR:3%%STR:0%"), exec_error::kUnclosedPercent);
+    EXPECT_EQ(errorCode("%STR:3%%STR:0%"), error_code::UnclosedPercent);
 }
 
 TEST_F(FormExpansion, NameMarkersReplaceEveryOccurrence) {
@@ -115,25 +115,25 @@ TEST_F(FormExpansion, MarkerValuesAreSearchedForLaterMarkersOnly) {
 TEST_F(FormExpansion, SelfReproducingTextsStopWithAnError) {
     addTwoCharacters();
     store.characterAt(1).name = "a***";
-    EXPECT_EQ(errorCode("***"), exec_error::kFormRunaway);
+    EXPECT_EQ(errorCode("***"), error_code::FormRunaway);
     store.strings(kStr)[0] = "%STR:0%";
-    EXPECT_EQ(errorCode("%STR:0%"), exec_error::kFormRunaway);
+    EXPECT_EQ(errorCode("%STR:0%"), error_code::FormRunaway);
     store.strings(kStr)[1] = "%STR:1%%STR:1%";
-    EXPECT_EQ(errorCode("%STR:1%"), exec_error::kFormRunaway);
+    EXPECT_EQ(errorCode("%STR:1%"), error_code::FormRunaway);
 }
 
 TEST_F(FormExpansion, BoundsAllowExactlyTenThousandSubstitutionsAndOneMebibyte) {
     std::string form;
     for (int i = 0; i < kMaxFormSubstitutions; ++i) form += "{1}";
     EXPECT_EQ(expand(form), std::string(kMaxFormSubstitutions, '1'));
-    EXPECT_EQ(errorCode(form + "{1}"), exec_error::kFormRunaway);
+    EXPECT_EQ(errorCode(form + "{1}"), error_code::FormRunaway);
 
     store.strings(kStr)[0] = std::string(200, 'x');
     std::string references;
     for (int i = 0; i < 5000; ++i) references += "%STR:0%";  // 1,000,000 bytes
     EXPECT_EQ(expand(references).size(), 1000000u);
     for (int i = 0; i < 300; ++i) references += "%STR:0%";  // 1,060,000 bytes
-    EXPECT_EQ(errorCode(references), exec_error::kFormRunaway);
+    EXPECT_EQ(errorCode(references), error_code::FormRunaway);
 }
 
 // A script line's form is cut once (PreparedForm). Forms at and beyond the

@@ -2,7 +2,6 @@
 // the item listings, UPCHECK, and adding and removing characters.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <string>
 
 #include "console/console.h"
@@ -79,14 +78,14 @@ TEST(GameListings, NamesOutsideTheArrayAreArrayErrorsAfterWhatWasWritten) {
     h.name(kAblName, 1, "技巧");
     h.name(kAblName, 100, "無効");
     h.store.characterAt(0).array(kAbl)[1] = 2;
-    EXPECT_THROW(h.run(kPRINT_ABL, "0"), std::out_of_range);
+    EXPECT_THROW(h.run(kPRINT_ABL, "0"), ArrayError);
     EXPECT_EQ(h.output(), sjis("技巧LV2"));
 
     Harness negative;
     negative.name(kExpName, -1, "負");
-    EXPECT_THROW(negative.run(kPRINT_EXP, "0"), std::out_of_range);
+    EXPECT_THROW(negative.run(kPRINT_EXP, "0"), ArrayError);
     negative.name(kPalamName, -3, "負");
-    EXPECT_THROW(negative.run(kPRINT_PALAM, "0"), std::out_of_range);
+    EXPECT_THROW(negative.run(kPRINT_PALAM, "0"), ArrayError);
     EXPECT_EQ(negative.output(), "");
 }
 
@@ -94,9 +93,9 @@ TEST(GameListings, PositionOutsideTheListWritesNothing) {
     Harness h(1);
     h.name(kAblName, 0, "会話");
     h.name(kPalamName, 0, "快Ｃ");
-    EXPECT_THROW(h.run(kPRINT_ABL, "1"), std::out_of_range);
-    EXPECT_THROW(h.run(kPRINT_PALAM, "0-1"), std::out_of_range);
-    EXPECT_THROW(h.run(kPRINT_TALENT, "5"), std::out_of_range);
+    EXPECT_THROW(h.run(kPRINT_ABL, "1"), ArrayError);
+    EXPECT_THROW(h.run(kPRINT_PALAM, "0-1"), ArrayError);
+    EXPECT_THROW(h.run(kPRINT_TALENT, "5"), ArrayError);
     EXPECT_EQ(h.output(), "");
 }
 
@@ -137,7 +136,7 @@ TEST_F(PalamListing, ZeroThresholdIsADivisionErrorAfterTheOpeningBracket) {
         h.run(kPRINT_PALAM, "0");
         FAIL() << "no error";
     } catch (const CExecError& error) {
-        EXPECT_EQ(error.code, exec_error::kDivisionByZero);
+        EXPECT_EQ(error.code, error_code::DivisionByZero);
     }
     EXPECT_EQ(h.output(), sjis("   快Ｃ["));
 }
@@ -175,7 +174,7 @@ TEST(GameItems, ShopCellsArePaddedToTwentySixBytes) {
 TEST(GameItems, ShopItemOutsideTheSalesArrayIsAnArrayError) {
     Harness h;
     h.name(kItemName, 5000, "x");
-    EXPECT_THROW(h.run(kPRINT_SHOPITEM), std::out_of_range);
+    EXPECT_THROW(h.run(kPRINT_SHOPITEM), ArrayError);
 }
 
 TEST(GameUpCheck, AppliesShowsAndClearsTheChanges) {
@@ -213,7 +212,7 @@ TEST(GameUpCheck, TargetOutsideTheListIsAnArrayError) {
     Harness h(1);
     h.store.at(kTarget) = 1;
     h.store.at(kUp, 0) = 5;
-    EXPECT_THROW(h.run(kUPCHECK), std::out_of_range);
+    EXPECT_THROW(h.run(kUPCHECK), ArrayError);
     EXPECT_EQ(h.store.at(kUp, 0), 5);
 }
 
@@ -274,8 +273,8 @@ TEST(GameCharacters, DelCharaMovesTheLaterCharactersDown) {
 
 TEST(GameCharacters, DelCharaOutsideTheListRemovesNothing) {
     Harness h(3);
-    EXPECT_THROW(h.run(kDELCHARA, "3"), std::out_of_range);
-    EXPECT_THROW(h.run(kDELCHARA, "0-1"), std::out_of_range);
+    EXPECT_THROW(h.run(kDELCHARA, "3"), ArrayError);
+    EXPECT_THROW(h.run(kDELCHARA, "0-1"), ArrayError);
     EXPECT_EQ(h.store.characterCount(), 3);
 }
 

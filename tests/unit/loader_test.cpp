@@ -11,6 +11,7 @@
 #include "script/instruction_table.h"
 #include "script/loader.h"
 #include "script/text.h"
+#include "script/errors.h"
 #include "support/sjis.h"
 #include "support/test_game.h"
 
@@ -274,8 +275,8 @@ TEST(LoaderFailures, DoubleByteTextIsReportedByteForByte) {
 }
 
 TEST(LoaderFailures, LoneLeadByteEndingAOneWordStatementThrows) {
-    EXPECT_THROW(Loaded("@F\nPRINTL\x82\n", false), std::out_of_range);
-    EXPECT_THROW(Loaded("@F\n?\x82\n", false), std::out_of_range);
+    EXPECT_THROW(Loaded("@F\nPRINTL\x82\n", false), ArrayError);
+    EXPECT_THROW(Loaded("@F\n?\x82\n", false), ArrayError);
     // The lead byte takes a following blank with it, so the word runs on.
     Loaded runOn("@F\nPRINTL\x82 x\n", false);
     EXPECT_TRUE(runOn.function("F").lines.empty());

@@ -45,7 +45,7 @@ TEST(OutputPrint, PrintVWritesValuesAndLiteralItems) {
 
 TEST(OutputPrint, PrintVKeepsItemsWrittenBeforeAFailingOne) {
     Harness h;
-    EXPECT_EQ(h.errorCode(kPRINTV, "1,1/0,3"), exec_error::kDivisionByZero);
+    EXPECT_EQ(h.errorCode(kPRINTV, "1,1/0,3"), error_code::DivisionByZero);
     EXPECT_EQ(h.output(), "1");
 }
 
@@ -60,7 +60,7 @@ TEST(OutputPrint, PrintVWithHundredsOfItems) {
     }
     h.run(kPRINTVL, list + "1");
     EXPECT_EQ(h.output(), expected + "1\n");
-    EXPECT_EQ(h.errorCode(kPRINTV, list + "1/0,5"), exec_error::kDivisionByZero);
+    EXPECT_EQ(h.errorCode(kPRINTV, list + "1/0,5"), error_code::DivisionByZero);
     EXPECT_EQ(h.output(), expected + "1\n" + expected);
 }
 
@@ -154,8 +154,8 @@ TEST(OutputForms, FormVariantsExpandBeforeWriting) {
 
 TEST(OutputForms, AFailedExpansionWritesNothingOfTheLine) {
     Harness h;
-    EXPECT_EQ(h.errorCode(kPRINTFORML, "abc{1"), exec_error::kUnclosedBrace);
-    EXPECT_EQ(h.errorCode(kPRINTFORM, "abc 100%"), exec_error::kUnclosedPercent);
+    EXPECT_EQ(h.errorCode(kPRINTFORML, "abc{1"), error_code::UnclosedBrace);
+    EXPECT_EQ(h.errorCode(kPRINTFORM, "abc 100%"), error_code::UnclosedPercent);
     EXPECT_EQ(h.output(), "");
 }
 
@@ -195,14 +195,14 @@ TEST(OutputBar, FillIsProportionalAndCappedAtTheMaximum) {
 TEST(OutputBar, ArgumentErrors) {
     Harness h;
     std::string detail;
-    EXPECT_EQ(h.errorCode(kBAR, "5,10", &detail), exec_error::kBarArguments);
+    EXPECT_EQ(h.errorCode(kBAR, "5,10", &detail), error_code::BarArguments);
     EXPECT_EQ(detail, "10");
-    EXPECT_EQ(h.errorCode(kBAR, "5", &detail), exec_error::kBarArguments);
+    EXPECT_EQ(h.errorCode(kBAR, "5", &detail), error_code::BarArguments);
     EXPECT_EQ(detail, "5");
     // All three are evaluated before "[" is written.
-    EXPECT_EQ(h.errorCode(kBAR, "1,10,5/0"), exec_error::kDivisionByZero);
+    EXPECT_EQ(h.errorCode(kBAR, "1,10,5/0"), error_code::DivisionByZero);
     EXPECT_EQ(h.output(), "");
-    EXPECT_EQ(h.errorCode(kBARL, "1,0,5"), exec_error::kDivisionByZero);
+    EXPECT_EQ(h.errorCode(kBARL, "1,0,5"), error_code::DivisionByZero);
     EXPECT_EQ(h.output(), "[");
 }
 

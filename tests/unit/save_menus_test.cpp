@@ -186,7 +186,7 @@ TEST(SaveInstructions, OnlyAllowedInTheShop) {
             runLine(ex, line);
             ADD_FAILURE() << "no error outside the shop";
         } catch (const CExecError& e) {
-            EXPECT_EQ(e.code, exec_error::kOutsideShop);
+            EXPECT_EQ(e.code, error_code::OutsideShop);
             EXPECT_EQ(e.detail, "");
         }
     }

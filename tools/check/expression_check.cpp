@@ -10,7 +10,6 @@
 // holding 1 instead of 0.
 #include <algorithm>
 #include <optional>
-#include <stdexcept>
 
 #include "checks.h"
 #include "script/error_reports.h"
@@ -24,30 +23,25 @@
 namespace kiro::check {
 namespace {
 
-// The evaluator's errors that come from the text alone.
-struct TextFault {
+// Every coded error with its category and meaning (errors.def).
+struct ErrorRow {
+    ErrorClass errorClass;
     std::int32_t code;
+    ErrorCategory category;
     std::string_view what;
 };
-constexpr TextFault kTextFaults[] = {
-    {exec_error::kReadUnknownName, "unknown variable name"},
-    {exec_error::kAssignUnknownName, "unknown variable name"},
-    {exec_error::kUnmatchedClose, "')' without '('"},
-    {exec_error::kEmptyGroup, "empty parentheses"},
-    {exec_error::kDoubleByte, "full-width character in an expression"},
-    {exec_error::kDoubleMinus, "two minus signs before one operand"},
-    {exec_error::kAfterNumber, "a number followed by a character that is neither digit, blank nor operator"},
-    {exec_error::kAfterName, "a name followed by a character that is neither letter, '_', ':', blank nor operator"},
-    {exec_error::kNoOperatorAfterBlank, "an operand after a blank where an operator belongs"},
-    {exec_error::kBadOperator, "'=' or '!' without '=', or no operand at all"},
-    {exec_error::kStringUnknownName, "unknown string variable name"},
-    {exec_error::kUnclosedBrace, "'{' without '}'"},
-    {exec_error::kUnclosedPercent, "'%' without a closing '%'"},
+constexpr ErrorRow kErrors[] = {
+#define E(Class, Name, code, Category, parts, meaning) \
+    {ErrorClass::Class, code, ErrorCategory::Category, meaning},
+#include "script/errors.def"
+#undef E
 };
 
-const TextFault* textFault(std::int32_t code) {
-    for (const TextFault& fault : kTextFaults)
-        if (fault.code == code) return &fault;
+// The evaluator's errors that come from the text alone.
+const ErrorRow* textFault(std::int32_t code) {
+    for (const ErrorRow& row : kErrors)
+        if (row.errorClass == ErrorClass::Exec && row.code == code && row.category == ErrorCategory::TextFault)
+            return &row;
     return nullptr;
 }
 
@@ -80,8 +74,8 @@ struct ShapeNeed {
     std::int32_t error;
 };
 constexpr ShapeNeed kShapeNeeds[] = {
-    {Shape::BarTriple, "three arguments, value, maximum and length", exec_error::kBarArguments},
-    {Shape::Times, "a variable and a factor", exec_error::kTimesArguments},
+    {Shape::BarTriple, "three arguments, value, maximum and length", error_code::BarArguments},
+    {Shape::Times, "a variable and a factor", error_code::TimesArguments},
 };
 
 // Walks every operand the engine cuts a line into and tries it the way its
@@ -158,9 +152,7 @@ std::optional<std::int32_t> ExpressionCheck::faultOf(std::string_view text, cons
             return std::nullopt;
         } catch (const CExecError& error) {
             if (textFault(error.code)) return error.code;
-        } catch (const std::out_of_range&) {
-        } catch (const std::exception&) {
-            return std::nullopt;  // nothing the language defines; not this check's business
+        } catch (const ArrayError&) {
         }
     }
     return std::nullopt;

@@ -1,13 +1,14 @@
-// The loaders say nothing about where they stopped: they throw the
-// out-of-range failure and start-up prints the array error. Both loaders
+// The loaders say nothing about where they stopped: they throw the array
+// error and start-up reports it. Both loaders
 // read a file strictly line by line and stop at the first failure, and no
 // line can undo an earlier one's failure, so "the first k lines throw" is
 // false up to the failing line and true from it on: a binary search over
 // prefixes finds it in O(n log n) line reads.
 #include "failing_line.h"
 
-#include <stdexcept>
 #include <vector>
+
+#include "script/errors.h"
 
 namespace kiro::check {
 
@@ -19,7 +20,7 @@ std::int32_t failingLine(std::string_view bytes, const PrefixLoad& load) {
         try {
             load(bytes.substr(0, k == 0 ? 0 : lineEnds[k - 1]));
             return false;
-        } catch (const std::out_of_range&) {
+        } catch (const ArrayError&) {
             return true;
         }
     };

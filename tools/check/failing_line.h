@@ -8,7 +8,7 @@
 namespace kiro::check {
 
 // Loads the given leading part of a file into scratch data; throws
-// std::out_of_range where the real load did.
+// ArrayError where the real load did.
 using PrefixLoad = std::function<void(std::string_view prefix)>;
 
 // The number of the line whose loading throws: the smallest k such that

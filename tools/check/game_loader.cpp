@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <functional>
-#include <stdexcept>
 
 #include "console/console.h"
 #include "data/csv_loader.h"
@@ -14,6 +13,7 @@
 #include "failing_line.h"
 #include "loader_messages.h"
 #include "messages.h"
+#include "script/errors.h"
 #include "script/loader.h"
 #include "utf8_text.h"
 
@@ -23,7 +23,7 @@ namespace {
 using TextLoad = std::function<void(Console& console, std::string_view bytes)>;
 
 // Runs a load with its console output captured; false when it threw the
-// out-of-range failure.
+// array error.
 bool loadCaptured(const TextLoad& load, std::string_view bytes, std::string& output) {
     StringConsoleIo io;
     bool ok = true;
@@ -31,7 +31,7 @@ bool loadCaptured(const TextLoad& load, std::string_view bytes, std::string& out
         Console console(io);
         try {
             load(console, bytes);
-        } catch (const std::out_of_range&) {
+        } catch (const ArrayError&) {
             ok = false;
         }
         console.flush();
@@ -43,7 +43,7 @@ bool loadCaptured(const TextLoad& load, std::string_view bytes, std::string& out
 // Loads into throwaway data, for probing.
 void loadQuietly(const TextLoad& load, std::string_view bytes) {
     std::string ignored;
-    if (!loadCaptured(load, bytes, ignored)) throw std::out_of_range("load failed");
+    if (!loadCaptured(load, bytes, ignored)) throwArrayError();
 }
 
 std::string arrayErrorText() {

@@ -13,6 +13,7 @@
 #include "data/character_record.h"
 #include "messages.h"
 #include "script/entry_points.h"
+#include "script/error_reports.h"
 #include "script/instruction_table.h"
 #include "script/text.h"
 #include "utf8_text.h"
@@ -46,7 +47,7 @@ void checkTrainingCommands(const LoadedGame& game, Findings& findings) {
             findings.add(where.file, where.line,
                          "training command " + std::to_string(number) + " has no function " + function +
                              ": choosing it ends the game (" +
-                             utf8Of(function + std::string(msg::PROCESS_1)) + ")");
+                             utf8Of(messageOf(CProcessError(error_code::NoCommandFunction, function))) + ")");
     }
     if (game.trainCommands.empty() || game.program.findFunction(entry_point::kSourceCheck)) return;
     auto first = std::min_element(game.trainCommands.begin(), game.trainCommands.end(), [](auto& a, auto& b) {
@@ -54,7 +55,7 @@ void checkTrainingCommands(const LoadedGame& game, Findings& findings) {
     });
     findings.add(first->second.file, first->second.line,
                  "training commands exist but no function SOURCE_CHECK does: every command that completes ends "
-                 "the game (" + utf8Of(std::string(entry_point::kSourceCheck) + std::string(msg::PROCESS_1)) + ")");
+                 "the game (" + utf8Of(messageOf(CProcessError(error_code::NoCommandFunction, std::string(entry_point::kSourceCheck)))) + ")");
 }
 
 // Names that CALL or JUMP (any function operand) reach are the game's own

@@ -3,12 +3,12 @@
 // at all: it is dropped without a word. A file whose lines end in CR alone
 // (old Mac line ends) has no line feed to cut at, so it is one long line.
 #include <algorithm>
-#include <stdexcept>
 
 #include "checks.h"
 #include "console/console.h"
 #include "data/csv_loader.h"
 #include "data/game_files.h"
+#include "script/errors.h"
 
 namespace kiro::check {
 namespace {
@@ -56,7 +56,7 @@ bool csvNameIsRead(const std::string& fileName) {
         Console console(io);
         loadCsvText(store, base, console, fileName, "x\n");
         console.flush();
-    } catch (const std::out_of_range&) {
+    } catch (const ArrayError&) {
         return true;
     }
     return !io.output.empty();

@@ -1,0 +1,12 @@
+// The out-of-line throws of errors.h.
+#include "script/errors.h"
+
+#include <stdexcept>
+
+namespace kiro {
+
+void throwArrayError() { throw ArrayError{}; }
+
+void throwEngineFault(const char* what) { throw std::logic_error(what); }
+
+}  // namespace kiro

@@ -1,8 +1,32 @@
 // kiro: runs the game in the current directory.
+#include <cstdio>
+#include <string_view>
+
 #include "app/startup.h"
 #include "console/console.h"
+#include "kiro_version.h"
 
-int main() {
+namespace {
+
+// Answers a single --help or --version argument; every other argument is
+// ignored, as it always has been.
+bool answeredOption(int argc, char** argv) {
+    if (argc != 2) return false;
+    const std::string_view option = argv[1];
+    if (option == "--version") std::fputs("kiro " KIRO_VERSION "\n", stdout);
+    else if (option == "--help")
+        std::fputs("usage: kiro   (run inside a game folder: csv/, kst/, saves)\n"
+                   "Plays the game in the working directory, in Shift-JIS on standard input and\n"
+                   "output. kiro-play plays it on a UTF-8 terminal; kiro-check checks it.\n",
+                   stdout);
+    else return false;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (answeredOption(argc, argv)) return 0;
     kiro::StdConsoleIo io;
     kiro::Console console(io);
     return kiro::runProgram(console);

@@ -7,35 +7,25 @@
 // with every byte outside printable ASCII written as a three-digit octal
 // escape, so no byte (not even the 0x5C second byte of a double-byte
 // character) can be misread by the compiler.
-#include <iconv.h>
-
-#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <optional>
 #include <string>
+
+#include "cp932.h"
 
 namespace {
 
 std::string toCp932(const std::string& utf8, const std::string& name) {
-    iconv_t cd = iconv_open("CP932", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        std::cerr << "catalogue_gen: this C library cannot convert to CP932\n";
-        std::exit(2);
-    }
-    std::string out(utf8.size() * 2 + 4, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* dst = out.data();
-    size_t outLeft = out.size();
-    if (iconv(cd, &in, &inLeft, &dst, &outLeft) == static_cast<size_t>(-1)) {
+    std::optional<std::string> bytes = kiro::text::sjisOf(utf8);
+    if (!bytes) {
         std::cerr << "catalogue_gen: " << name << " has a character without a Shift-JIS form\n";
         std::exit(2);
     }
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
+    return *bytes;
 }
 
 // Undo the C escapes a catalogue author may write (\n, \\, \").

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The one play command: builds what is missing, then plays the bundled sample
-# game (or the game directory given) on this UTF-8 terminal.
+# The one play command: builds the engine and its tools (kiro, kiro-play,
+# kiro-check, kiro-convert) where missing or out of date, then plays the
+# bundled sample game (or the game directory given, in Shift-JIS or UTF-8) on
+# this UTF-8 terminal.
 #   bash tools/play.sh [GAME-DIRECTORY]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,8 +17,19 @@ if [ ${#need[@]} -gt 0 ]; then
   echo "installing: ${need[*]}" >&2
   apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >&2
 fi
-if [ ! -f "$root/build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIRO_TESTS=OFF >/dev/null
+build=$root/build
+first=
+if [ ! -x "$build/kiro-play" ] || [ ! -x "$build/kiro-check" ] || [ ! -x "$build/kiro-convert" ]; then
+  first=1
+  echo "building kiro, kiro-play, kiro-check and kiro-convert in $build (the first build takes a few minutes)..." >&2
 fi
-cmake --build "$root/build" --target kiro-play -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
-exec "$root/build/kiro-play" ${game:+"$game"}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIRO_TESTS=OFF >/dev/null
+fi
+if ! log=$(cmake --build "$build" --target kiro_tools -j"$(nproc 2>/dev/null || echo 2)" 2>&1); then
+  printf '%s\n' "$log" >&2
+  echo "the build failed" >&2
+  exit 1
+fi
+[ -z "$first" ] || echo "built; starting the game" >&2
+exec "$build/kiro-play" ${game:+"$game"}

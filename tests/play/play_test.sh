@@ -31,6 +31,38 @@ status=0
   timeout 120 "$play" >/dev/null || status=$?
 [ "$status" -eq 1 ] || fail "1 MiB of piped input: status $status, expected 1 (124: it stalled)"
 
+# Typed characters Shift-JIS cannot hold reach the game as one '?' each.
+out=$(printf '0\ncafé한😀\n7\n' | "$play" "$game")
+grep -q '^入力：caf???$' <<<"$out" || fail "typed characters not replaced one each in: $out"
+
+# The same game kept in UTF-8 plays from its Shift-JIS copy in .kiro/; a
+# refresh after a source changed keeps the saves there.
+utf8game=$game/utf8
+mkdir -p "$utf8game/kst"
+iconv -f CP932 -t UTF-8 "$game/kst/main.kst" > "$utf8game/kst/main.kst"
+out=$(printf '0\n能力\n7\n' | "$play" "$utf8game" 2>/dev/null)
+grep -q '^入力：能力$' <<<"$out" || fail "no converted line from the UTF-8 game in: $out"
+echo kept > "$utf8game/.kiro/save00.sav"
+sed -i 's/入力/答え/' "$utf8game/kst/main.kst"
+out=$(printf '0\n能力\n7\n' | "$play" "$utf8game" 2>/dev/null)
+grep -q '^答え：能力$' <<<"$out" || fail "the working copy was not refreshed: $out"
+[ "$(cat "$utf8game/.kiro/save00.sav")" = kept ] || fail "a refresh touched the saves"
+
+# A folder mixing both encodings is refused before the engine runs.
+mkdir "$utf8game/csv" && printf '0,能力\n' | iconv -f UTF-8 -t CP932 > "$utf8game/csv/abl.csv"
+status=0
+err=$("$play" "$utf8game" 2>&1 >/dev/null </dev/null) || status=$?
+[ "$status" -eq 2 ] && grep -q 'mixes encodings: .*kst/main.kst is UTF-8 but .*csv/abl.csv is Shift-JIS' <<<"$err" ||
+  fail "mixed folder: status $status, message: $err"
+rm -rf "$utf8game"
+
+# --help and --version answer on standard output; an unknown option is a usage error.
+"$play" --help | grep -q '^usage: kiro-play' || fail "no help"
+"$play" --version | grep -q '^kiro-play [0-9]' || fail "no version"
+status=0
+"$play" --bogus 2>/dev/null || status=$?
+[ "$status" -eq 2 ] || fail "an unknown option: status $status, expected 2"
+
 # Escape sequences, a bell and DEL in game text show as control pictures.
 printf '@EVENTFIRST\nPRINTL \033[31m赤\033[0m\a\177|\r|\r\nQUIT\n' | script
 out=$(printf '0\n' | "$play" "$game")

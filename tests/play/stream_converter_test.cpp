@@ -2,12 +2,14 @@
 // read happens to cut in two.
 #include <gtest/gtest.h>
 
-#include "stream_converter.h"
+#include "cp932.h"
 #include "support/sjis.h"
 #include "terminal_text.h"
 
 namespace kiro {
 namespace {
+
+using text::StreamConverter;
 
 TEST(StreamConverter, KeepsALeadByteCutAtTheEndOfAChunk) {
     StreamConverter down("UTF-8", "CP932");
@@ -24,6 +26,18 @@ TEST(StreamConverter, KeepsAPartialUtf8SequenceTypedAcrossReads) {
     std::string out = up.feed(typed.data(), 2);
     out += up.feed(typed.data() + 2, typed.size() - 2);
     EXPECT_EQ(out, test::sjis("あか あお\n"));
+}
+
+// What the terminal sends that Shift-JIS cannot hold becomes one '?' per
+// character, whatever its UTF-8 length, even cut across reads.
+TEST(StreamConverter, ReplacesEachTypedCharacterWithoutAShiftJisFormOnce) {
+    StreamConverter up("CP932", "UTF-8");
+    std::string typed = "café 한 😀 é\n";
+    std::string out;
+    for (char c : typed) out += up.feed(&c, 1);
+    out += up.feed("", 0, true);
+    EXPECT_EQ(out, "caf? ? ? ?\n");
+    EXPECT_EQ(up.feed("a\xFF\xC3", 3, true), "a??");  // bytes that are not UTF-8: one each
 }
 
 TEST(StreamConverter, ReplacesWhatCannotBeConvertedAndGoesOn) {

@@ -13,6 +13,9 @@
 // When kiro-play is stopped by SIGTERM, SIGHUP or SIGINT, it stops the engine
 // with the same signal, waits for it and exits with 128 + the signal.
 //
+// A game kept in UTF-8 is played from its Shift-JIS working copy inside the
+// game folder (see game_folder.h), refreshed first when a source changed.
+//
 //   kiro-play [GAME-DIRECTORY]    (default: the bundled sample game)
 #include <fcntl.h>
 #include <poll.h>
@@ -24,9 +27,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <optional>
 #include <string>
 
-#include "stream_converter.h"
+#include "command_line.h"
+#include "cp932.h"
+#include "game_folder.h"
 #include "terminal_text.h"
 
 namespace {
@@ -227,8 +234,8 @@ private:
     }
 
     int toEngine_, fromEngine_, wake_;
-    kiro::StreamConverter down_{"UTF-8", "CP932"};  // engine -> terminal
-    kiro::StreamConverter up_{"CP932", "UTF-8"};    // terminal -> engine
+    kiro::text::StreamConverter down_{"UTF-8", "CP932"};  // engine -> terminal
+    kiro::text::StreamConverter up_{"CP932", "UTF-8"};    // terminal -> engine, '?' for what Shift-JIS lacks
     kiro::TerminalText shown_;
     std::string pending_;  // converted input the engine has not taken yet
     bool inputOpen_ = true;
@@ -250,19 +257,56 @@ int waitForEngine(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+constexpr const char* kUsage = "usage: kiro-play [GAME-DIRECTORY]";
+
+constexpr const char* kHelp =
+    "usage: kiro-play [GAME-DIRECTORY]\n"
+    "\n"
+    "Plays a game on this UTF-8 terminal: runs kiro in the game folder and converts\n"
+    "between its Shift-JIS and UTF-8 as the text goes by. Without a folder it plays\n"
+    "the bundled sample game.\n"
+    "\n"
+    "The game's csv/*.csv and kst/*.kst may be in Shift-JIS (CP932) or in UTF-8,\n"
+    "not a mix. A game in UTF-8 is converted to a Shift-JIS working copy in\n"
+    "GAME-DIRECTORY/.kiro/, refreshed whenever a source file changed, and played\n"
+    "there: its saves go to .kiro/ too, and a refresh never touches them.\n"
+    "Typed characters that Shift-JIS cannot hold reach the game as one '?' each.\n"
+    "\n"
+    "Exit status: the engine's; 128 + N when stopped by signal N; 2 when the game\n"
+    "cannot be started.\n";
+
+// The folder the engine runs in, or empty after saying why there is none.
+std::string prepareGame(const char* gameDir) {
+    std::error_code ignored;
+    if (!std::filesystem::is_directory(gameDir, ignored)) {
+        std::fprintf(stderr, "kiro-play: %s: not a folder\n", gameDir);
+        return {};
+    }
+    std::string problem;
+    bool refreshed = false;
+    std::string folder = kiro::text::runnableFolder(gameDir, problem, refreshed);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "kiro-play: %s\nkiro-play: the game was not started\n", problem.c_str());
+        return {};
+    }
+    if (refreshed)
+        std::fprintf(stderr, "kiro-play: %s is in UTF-8; playing its Shift-JIS copy in %s (saves go there)\n",
+                     gameDir, folder.c_str());
+    return folder;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* gameDir = argc > 1 ? argv[1] : KIRO_SAMPLE_GAME;
-    if (argc > 2) {
-        std::fprintf(stderr, "usage: kiro-play [GAME-DIRECTORY]\n");
-        return 2;
-    }
-    kiro::StreamConverter probe("UTF-8", "CP932");
-    if (!probe.ok()) {
+    if (std::optional<int> answered = kiro::text::answerStandardOption(argc, argv, "kiro-play", kHelp)) return *answered;
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) return kiro::text::usageError("kiro-play", kUsage);
+    if (!kiro::text::cp932Available()) {
         std::fprintf(stderr, "kiro-play: this system cannot convert Shift-JIS (CP932)\n");
         return 2;
     }
+    const std::string game = prepareGame(argc > 1 ? argv[1] : KIRO_SAMPLE_GAME);
+    if (game.empty()) return 2;
+    const char* gameDir = game.c_str();
     int wake[2];
     if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::fprintf(stderr, "kiro-play: cannot start the engine\n");

@@ -86,7 +86,7 @@ TEST(Convert, RoundTripsEveryCp932CharacterKeepingLineEndsAndSaves) {
     test::TempDir dir;
     dir.write("sjis/kst/all.kst", sjisText);
     dir.write("back/save00.sav", "a save");
-    ASSERT_EQ(convert("--to-utf8 " + dir.path() + "/sjis " + dir.path() + "/utf8").status, 0);
+    ASSERT_EQ(convert("--to-utf8 " + dir.path() + "/sjis " + dir.path() + "/utf8/").status, 0);  // a new folder
     EXPECT_EQ(dir.read("utf8/kst/all.kst"), utf8Text);
     ProgramRun back = convert("--to-sjis " + dir.path() + "/utf8 " + dir.path() + "/back");
     ASSERT_EQ(back.status, 0) << back.output;

@@ -143,8 +143,10 @@ mode_t currentUmask() {
 
 // Writes the files into a temporary folder next to (or, when it exists,
 // inside) the destination, then renames them into place.
-bool writeGame(const fs::path& destination, const GameFiles& files, const std::vector<std::string>& folders,
+bool writeGame(fs::path destination, const GameFiles& files, const std::vector<std::string>& folders,
                std::string& error) {
+    destination = destination.lexically_normal();
+    if (!destination.has_filename()) destination = destination.parent_path();  // "dst/" is "dst"
     std::error_code ec;
     const bool exists = fs::exists(destination, ec);
     if (exists && !fs::is_directory(destination, ec)) {

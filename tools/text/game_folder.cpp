@@ -20,6 +20,9 @@ namespace {
 
 constexpr const char* kFolders[] = {"csv", "kst"};
 
+// The largest file kiro reads; a larger one stops its load.
+constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{256} << 20;
+
 bool endsWithIgnoringCase(const std::string& name, std::string_view extension) {
     if (name.size() < extension.size()) return false;
     return std::equal(extension.begin(), extension.end(), name.end() - static_cast<std::ptrdiff_t>(extension.size()),
@@ -30,17 +33,27 @@ bool isTextFile(std::string_view folder, const std::string& name) {
     return endsWithIgnoringCase(name, folder == "csv" ? ".csv" : ".kst");
 }
 
-// The regular files of one folder, by name, sorted.
+// The regular files of one folder, by name, sorted. Anything else (a FIFO,
+// a device) is never opened: kiro skips it too, and says so.
 std::vector<std::string> filesIn(const fs::path& folder) {
     std::vector<std::string> names;
     std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-        if (!it->is_directory(error)) names.push_back(it->path().filename().string());
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::error_code ignored;
+        if (it->is_regular_file(ignored)) names.push_back(it->path().filename().string());
+    }
     std::sort(names.begin(), names.end());
     return names;
 }
 
+bool tooLarge(const fs::path& path) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(path, error);
+    return !error && size > kMaxFileBytes;
+}
+
 bool readFile(const fs::path& path, std::string& bytes) {
+    if (tooLarge(path)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     std::ostringstream text;
@@ -102,7 +115,8 @@ GameFiles convertAll(const fs::path& source, Direction direction, std::vector<st
             const std::string file = std::string(folder) + "/" + name;
             std::string bytes;
             if (!readFile(source / file, bytes)) {
-                errors.push_back((source / file).string() + ": cannot be read");
+                errors.push_back((source / file).string() +
+                                 (tooLarge(source / file) ? ": larger than the 256 MiB kiro reads" : ": cannot be read"));
                 continue;
             }
             const std::string shown = (source / file).string();
@@ -191,7 +205,7 @@ FolderEncoding judgeGameFolder(const std::string& game) {
     std::string bytes;
     for (const std::string& file : gameTextFiles(game)) {
         const std::string shown = (fs::path(game) / file).string();
-        if (!readFile(fs::path(game) / file, bytes)) return {Encoding::Ascii, shown + ": cannot be read"};
+        if (!readFile(fs::path(game) / file, bytes)) continue;  // kiro (and kiro-check) report it
         const Encoding kind = judgeEncoding(bytes);
         if (kind == Encoding::Neither)
             return {Encoding::Ascii, shown + ": neither UTF-8 nor Shift-JIS (CP932) text (the first byte that is not UTF-8 is on line " +

@@ -3,7 +3,7 @@
 // Saving builds the whole file in memory and only then touches the disk, so
 // a save either replaces the slot completely or leaves the old file alone.
 // Loading reads the whole file into a SaveContents first, so a file that
-// turns out unreadable changes nothing in the running game.
+// turns out unreadable or damaged changes nothing in the running game.
 #include "save/save_file.h"
 
 #include <fcntl.h>
@@ -108,21 +108,25 @@ private:
 // `values` arrives at its size, all zeros. A file may hold more element
 // lines than the array has room for (never one this engine wrote); those are
 // passed over up to the end marker, which also consumes the marker written
-// after a full array.
-void readIntArray(SaveLines& in, std::vector<std::int32_t>& values) {
+// after a full array. False when the file ends before the marker.
+bool readIntArray(SaveLines& in, std::vector<std::int32_t>& values) {
     std::size_t i = 0;
     std::string_view line;
-    while (in.next(line) && line != kFinished) {
+    while (in.next(line)) {
+        if (line == kFinished) return true;
         if (i < values.size()) values[i++] = saturatingValue(line);
     }
+    return false;
 }
 
-void readTextArray(SaveLines& in, std::vector<std::string>& values) {
+bool readTextArray(SaveLines& in, std::vector<std::string>& values) {
     std::size_t i = 0;
     std::string_view line;
-    while (in.next(line) && line != kFinished) {
+    while (in.next(line)) {
+        if (line == kFinished) return true;
         if (i < values.size()) values[i++].assign(line);
     }
+    return false;
 }
 
 void readCharacter(SaveLines& in, CharacterRecord& c) {
@@ -256,8 +260,8 @@ bool decodeSave(std::string_view bytes, const VariableStore& store, SaveContents
         readIntArray(in, contents.globals[i]);
     }
     contents.saveStr.assign(store.stringArrays[kSaveStr].size(), std::string());
-    readTextArray(in, contents.saveStr);
-    return true;
+    // A file that ends early also ends before this last end marker.
+    return readTextArray(in, contents.saveStr);
 }
 
 void applySave(SaveContents& contents, VariableStore& store) {

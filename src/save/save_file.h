@@ -59,8 +59,10 @@ struct SaveContents {
 
 // Reads a save file's bytes into `contents`, giving each array the size it
 // has in `store`. False when the file is unreadable (a character count that
-// is negative or above kMaxCharacters); a file that ends early is not
-// unreadable: what it lacks reads as 0 or the empty text.
+// is negative or above kMaxCharacters) or damaged: it ends before the
+// "__FINISHED" that closes SAVESTR, the last line a save holds (that line
+// needs no line feed). Every load goes through here, so a cut-off file is a
+// failed load and never a game whose missing part reads as 0.
 bool decodeSave(std::string_view bytes, const VariableStore& store, SaveContents& contents);
 
 // Replaces the character list, the global arrays 20-79 and SAVESTR.

@@ -191,7 +191,7 @@ TEST(SaveFileRead, LineValuesSaturateAndGarbageReadsAsZero) {
 TEST(SaveFileRead, BareLineFeedsAndMissingLastLineFeed) {
     std::string bytes = "5\n1200\nd\n0\n";
     for (int i = 0; i < kSavedGlobalCount; ++i) bytes += i == 1 ? "42\n__FINISHED\n" : "__FINISHED\n";
-    bytes += "last";  // SAVESTR:0, no line end at all
+    bytes += "last\n__FINISHED";  // SAVESTR, its end marker without a line end
     VariableStore store;
     ASSERT_TRUE(load(bytes, store));
     EXPECT_EQ(store.at(kMoney), 42);
@@ -204,6 +204,7 @@ TEST(SaveFileRead, ExtraElementLinesAreIgnoredUpToTheEndMarker) {
     bytes += "__FINISHED\r\n3\r\n__FINISHED\r\n";                              // MAXBASE
     for (int i = 2; i < kCharacterArrayCount; ++i) bytes += "__FINISHED\r\n";
     bytes += "9\r\n__FINISHED\r\n";  // DAY
+    for (int i = 1; i <= kSavedGlobalCount; ++i) bytes += "__FINISHED\r\n";  // MONEY ... and SAVESTR
     VariableStore store;
     ASSERT_TRUE(load(bytes, store));
     const CharacterRecord& c = store.characters.at(0);
@@ -212,7 +213,9 @@ TEST(SaveFileRead, ExtraElementLinesAreIgnoredUpToTheEndMarker) {
     EXPECT_EQ(store.at(kDay), 9);
 }
 
-TEST(SaveFileRead, AnyTruncationLoadsWithZerosAfterTheEnd) {
+// Every cut short of the last end marker is a failed load that changes
+// nothing; only its missing CR LF may go.
+TEST(SaveFileRead, AnyTruncationIsAFailedLoad) {
     VariableStore saved;
     CharacterRecord c;
     c.name = "N";
@@ -221,17 +224,17 @@ TEST(SaveFileRead, AnyTruncationLoadsWithZerosAfterTheEnd) {
     saved.addCharacter(c);
     saved.at(kMoney) = 55;
     saved.strings(kSaveStr)[0] = "s";
-    std::string full = encodeSave(saved, gameBase(), "d");
-    const std::size_t countAt = full.find("d\r\n1\r\n") + 3;
-    const std::size_t moneyAt = full.find("\r\n55\r\n") + 2;
-    VariableStore store;  // a load replaces everything checked here
-    for (std::size_t cut = 0; cut <= full.size(); ++cut) {
-        store.at(kMoney) = 1;
-        ASSERT_TRUE(load(full.substr(0, cut), store)) << cut;
-        EXPECT_EQ(store.characterCount(), cut > countAt ? 1 : 0) << cut;
-        if (cut <= moneyAt) { EXPECT_EQ(store.at(kMoney), 0) << cut; }
-        if (cut >= moneyAt + 2) { EXPECT_EQ(store.at(kMoney), 55) << cut; }
+    const std::string full = encodeSave(saved, gameBase(), "d");
+    VariableStore store;
+    store.at(kMoney) = 1;
+    for (std::size_t cut = 0; cut + 2 < full.size(); ++cut) {
+        ASSERT_FALSE(load(full.substr(0, cut), store)) << cut;
+        ASSERT_EQ(store.at(kMoney), 1) << cut;
+        ASSERT_EQ(store.characterCount(), 0) << cut;
     }
+    ASSERT_TRUE(load(full.substr(0, full.size() - 2), store));  // "__FINISHED" without CR LF
+    EXPECT_EQ(store.at(kMoney), 55);
+    ASSERT_TRUE(load(full.substr(0, full.size() - 1), store));  // without LF
     ASSERT_TRUE(load(full, store));
     EXPECT_EQ(store.at(kMoney), 55);
     EXPECT_EQ(store.characters.at(0).array(kAbl)[2], 6);

@@ -72,14 +72,19 @@ void applySave(SaveContents& contents, VariableStore& store);
 // neither the file nor the folder is write-protected.
 bool slotWritable(const std::string& path);
 
-// Writes `bytes` to a temporary file beside `path`, flushes it to disk and
-// renames it over `path`. On any failure the temporary file is removed and
-// `path` is left as it was.
+// Writes `bytes` to a temporary file of this process's own beside `path`
+// ("<path>.tmp.<pid>.<n>"), flushes it to disk, renames it over `path` and
+// flushes the folder. On any failure that temporary file is removed and
+// `path` is left as it was. Saves into one folder take turns through an
+// exclusive lock on the folder, which also lets them remove temporary files
+// of killed saves; where the file system has no locks, saves still go
+// through and leftovers stay.
 bool replaceFile(const std::string& path, std::string_view bytes);
 
 // The steps of replaceFile, in order. Write comes once per piece of at most
-// kSavePieceSize bytes, so a failure can strike in the middle of a file.
-enum class SaveStep { CreateTemporary, Write, Sync, Close, Rename };
+// kSavePieceSize bytes, so a failure can strike in the middle of a file. A
+// refused Lock stands for a file system without locks: the save goes on.
+enum class SaveStep { Lock, CreateTemporary, Write, Sync, Close, Rename };
 inline constexpr std::size_t kSavePieceSize = 64 * 1024;
 
 // Fault injection for tests: when set, the hook is asked before each step

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,14 @@ namespace kiro {
 namespace {
 
 using test::sjis;
+
+// The names in `folder`, sorted.
+std::vector<std::string> entriesOf(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 std::vector<std::string> linesOf(const std::string& bytes) {
     std::vector<std::string> lines;
@@ -299,11 +309,11 @@ TEST(SaveFileReplace, WritesWholeFileAndLeavesNoTemporary) {
     EXPECT_TRUE(slotWritable("save04.sav"));
     ASSERT_TRUE(replaceFile("save04.sav", "new\r\n"));
     EXPECT_EQ(dir.read("save04.sav"), "new\r\n");
-    EXPECT_FALSE(dir.exists("save04.sav.tmp"));
-    dir.write("save05.sav.tmp", "stale");  // left by an interrupted save
+    EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"save04.sav"}));
+    dir.write("save05.sav.tmp.4242.7", "stale");  // left by a killed save
     ASSERT_TRUE(replaceFile("save05.sav", "x"));
     EXPECT_EQ(dir.read("save05.sav"), "x");
-    EXPECT_FALSE(dir.exists("save05.sav.tmp"));
+    EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"save04.sav", "save05.sav"}));
 }
 
 TEST(SaveFileReplace, FailureKeepsTheOldFile) {
@@ -313,12 +323,11 @@ TEST(SaveFileReplace, FailureKeepsTheOldFile) {
     EXPECT_FALSE(slotWritable("save06.sav"));
     EXPECT_FALSE(replaceFile("save06.sav", "new"));
     EXPECT_EQ(dir.read("save06.sav/inner"), "x");
-    EXPECT_FALSE(dir.exists("save06.sav.tmp"));
+    EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"save06.sav"}));
 
-    dir.write("save07.sav", "old");
-    dir.write("save07.sav.tmp/inner", "x");  // the temporary cannot be created
-    EXPECT_FALSE(replaceFile("save07.sav", "new"));
-    EXPECT_EQ(dir.read("save07.sav"), "old");
+    // The temporary cannot be created in a folder that is gone.
+    EXPECT_FALSE(replaceFile("gone/save07.sav", "new"));
+    EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"save06.sav"}));
 }
 
 }  // namespace

@@ -3,10 +3,18 @@
 // Saving builds the whole file in memory and only then touches the disk, so
 // a save either replaces the slot completely or leaves the old file alone.
 // Loading reads the whole file into a SaveContents first, so a file that
-// turns out unreadable changes nothing in the running game.
+// turns out unreadable or damaged changes nothing in the running game.
+//
+// Several processes may save into one folder at once. Each save writes a
+// temporary file of its own, "save03.sav.tmp.<pid>.<n>", created exclusively,
+// and holds an exclusive lock on the folder from creating it to renaming it.
+// A temporary file of that pattern found while holding the lock therefore
+// belongs to a writer that died, and is removed.
 #include "save/save_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -108,21 +116,25 @@ private:
 // `values` arrives at its size, all zeros. A file may hold more element
 // lines than the array has room for (never one this engine wrote); those are
 // passed over up to the end marker, which also consumes the marker written
-// after a full array.
-void readIntArray(SaveLines& in, std::vector<std::int32_t>& values) {
+// after a full array. False when the file ends before the marker.
+bool readIntArray(SaveLines& in, std::vector<std::int32_t>& values) {
     std::size_t i = 0;
     std::string_view line;
-    while (in.next(line) && line != kFinished) {
+    while (in.next(line)) {
+        if (line == kFinished) return true;
         if (i < values.size()) values[i++] = saturatingValue(line);
     }
+    return false;
 }
 
-void readTextArray(SaveLines& in, std::vector<std::string>& values) {
+bool readTextArray(SaveLines& in, std::vector<std::string>& values) {
     std::size_t i = 0;
     std::string_view line;
-    while (in.next(line) && line != kFinished) {
+    while (in.next(line)) {
+        if (line == kFinished) return true;
         if (i < values.size()) values[i++].assign(line);
     }
+    return false;
 }
 
 void readCharacter(SaveLines& in, CharacterRecord& c) {
@@ -168,10 +180,86 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string_view baseNameOf(std::string_view path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
 SaveStepHook saveStepHook = nullptr;
 
 // Whether `step` may go ahead; only tests ever say no.
 bool stepAllowed(SaveStep step) { return !saveStepHook || saveStepHook(step); }
+
+// The folder a save is written into, held open for its whole save and, where
+// the file system offers it, locked exclusively against other saves. Closing
+// the descriptor releases the lock, and so does the death of the process, so
+// a killed save never blocks the next one.
+class SaveFolder {
+public:
+    explicit SaveFolder(const std::string& folder)
+        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ < 0 || !stepAllowed(SaveStep::Lock)) return;
+        int r;
+        do r = ::flock(fd_, LOCK_EX);
+        while (r != 0 && errno == EINTR);
+        locked_ = r == 0;
+    }
+    ~SaveFolder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    SaveFolder(const SaveFolder&) = delete;
+    SaveFolder& operator=(const SaveFolder&) = delete;
+
+    bool locked() const { return locked_; }
+
+    // Makes a rename durable; a folder that cannot be synced still holds a
+    // complete file, so a failure here is not a failed save.
+    void sync() const {
+        if (fd_ >= 0) ::fsync(fd_);
+    }
+
+    // Removes every temporary file of `slot` a locked save left: under the
+    // lock their writers cannot be running any more. unlinkat removes a link
+    // itself, never what it points to, and leaves folders alone.
+    void removeDeadWriters(std::string_view slot) const;
+
+private:
+    int fd_;
+    bool locked_ = false;
+};
+
+bool allDigits(std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A save holding the folder lock names its temporary file
+// "<slot>.tmp.<pid>.<n>"; one without the lock adds ".unlocked", which keeps
+// a running save's file out of the pattern that locked saves clean up.
+constexpr std::string_view kTemporaryInfix = ".tmp.";
+constexpr std::string_view kUnlockedSuffix = ".unlocked";
+
+bool isLockedTemporaryOf(std::string_view name, std::string_view slot) {
+    if (name.substr(0, slot.size()) != slot || name.substr(slot.size(), kTemporaryInfix.size()) != kTemporaryInfix)
+        return false;
+    std::string_view rest = name.substr(slot.size() + kTemporaryInfix.size());
+    std::size_t dot = rest.find('.');
+    return dot != std::string_view::npos && allDigits(rest.substr(0, dot)) && allDigits(rest.substr(dot + 1));
+}
+
+void SaveFolder::removeDeadWriters(std::string_view slot) const {
+    int listFd = ::dup(fd_);
+    if (listFd < 0) return;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return;
+    }
+    ::rewinddir(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (isLockedTemporaryOf(entry->d_name, slot)) ::unlinkat(fd_, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -184,26 +272,20 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// Creates the temporary file anew. A stale regular file of that name (left
-// by a machine that went down mid-save) is replaced; anything else in its
-// place makes the save fail rather than write through it.
-int createTemporary(const std::string& path) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+// Creates a temporary file of this process's own beside `path` and names it
+// in `temporary`. Created exclusively and without following a link, so it is
+// never a file someone else has; a name already taken (left by a process of
+// the same id long gone) is passed over for the next.
+int createTemporary(const std::string& path, bool locked, std::string& temporary) {
+    static unsigned counter = 0;
+    const std::string stem = path + std::string(kTemporaryInfix) + std::to_string(::getpid()) + ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = stem + std::to_string(++counter);
+        if (!locked) temporary += kUnlockedSuffix;
+        int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::unlink(path.c_str()) != 0) return -1;
     }
     return -1;
-}
-
-void syncFolder(const std::string& path) {
-    // Makes the rename itself durable; a folder that cannot be synced still
-    // holds a complete file, so a failure here is not a failed save.
-    int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 }  // namespace
@@ -256,8 +338,8 @@ bool decodeSave(std::string_view bytes, const VariableStore& store, SaveContents
         readIntArray(in, contents.globals[i]);
     }
     contents.saveStr.assign(store.stringArrays[kSaveStr].size(), std::string());
-    readTextArray(in, contents.saveStr);
-    return true;
+    // A file that ends early also ends before this last end marker.
+    return readTextArray(in, contents.saveStr);
 }
 
 void applySave(SaveContents& contents, VariableStore& store) {
@@ -278,8 +360,10 @@ bool slotWritable(const std::string& path) {
 }
 
 bool replaceFile(const std::string& path, std::string_view bytes) {
-    std::string temporary = path + ".tmp";
-    int fd = stepAllowed(SaveStep::CreateTemporary) ? createTemporary(temporary) : -1;
+    SaveFolder folder(folderOf(path));
+    if (folder.locked()) folder.removeDeadWriters(baseNameOf(path));
+    std::string temporary;
+    int fd = stepAllowed(SaveStep::CreateTemporary) ? createTemporary(path, folder.locked(), temporary) : -1;
     if (fd < 0) return false;
     bool ok = writeAll(fd, bytes) && stepAllowed(SaveStep::Sync) && ::fsync(fd) == 0;
     if (::close(fd) != 0 || !stepAllowed(SaveStep::Close)) ok = false;
@@ -288,7 +372,7 @@ bool replaceFile(const std::string& path, std::string_view bytes) {
         ::unlink(temporary.c_str());
         return false;
     }
-    syncFolder(path);
+    folder.sync();
     return true;
 }
 

@@ -59,8 +59,10 @@ struct SaveContents {
 
 // Reads a save file's bytes into `contents`, giving each array the size it
 // has in `store`. False when the file is unreadable (a character count that
-// is negative or above kMaxCharacters); a file that ends early is not
-// unreadable: what it lacks reads as 0 or the empty text.
+// is negative or above kMaxCharacters) or damaged: it ends before the
+// "__FINISHED" that closes SAVESTR, the last line a save holds (that line
+// needs no line feed). Every load goes through here, so a cut-off file is a
+// failed load and never a game whose missing part reads as 0.
 bool decodeSave(std::string_view bytes, const VariableStore& store, SaveContents& contents);
 
 // Replaces the character list, the global arrays 20-79 and SAVESTR.
@@ -70,14 +72,19 @@ void applySave(SaveContents& contents, VariableStore& store);
 // neither the file nor the folder is write-protected.
 bool slotWritable(const std::string& path);
 
-// Writes `bytes` to a temporary file beside `path`, flushes it to disk and
-// renames it over `path`. On any failure the temporary file is removed and
-// `path` is left as it was.
+// Writes `bytes` to a temporary file of this process's own beside `path`
+// ("<path>.tmp.<pid>.<n>"), flushes it to disk, renames it over `path` and
+// flushes the folder. On any failure that temporary file is removed and
+// `path` is left as it was. Saves into one folder take turns through an
+// exclusive lock on the folder, which also lets them remove temporary files
+// of killed saves; where the file system has no locks, saves still go
+// through and leftovers stay.
 bool replaceFile(const std::string& path, std::string_view bytes);
 
 // The steps of replaceFile, in order. Write comes once per piece of at most
-// kSavePieceSize bytes, so a failure can strike in the middle of a file.
-enum class SaveStep { CreateTemporary, Write, Sync, Close, Rename };
+// kSavePieceSize bytes, so a failure can strike in the middle of a file. A
+// refused Lock stands for a file system without locks: the save goes on.
+enum class SaveStep { Lock, CreateTemporary, Write, Sync, Close, Rename };
 inline constexpr std::size_t kSavePieceSize = 64 * 1024;
 
 // Fault injection for tests: when set, the hook is asked before each step

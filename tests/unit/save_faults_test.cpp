@@ -2,7 +2,9 @@
 // fail in turn (through the save-step hook, and through real conditions
 // where the system offers them), and the process is killed between its
 // steps; each time the previous save must still be there and load, and the
-// player must be told that the save failed.
+// player must be told that the save failed. Two processes saving one slot
+// while being killed at random must leave a complete save and tell the
+// truth about it.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -11,6 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -67,12 +74,23 @@ const std::vector<Fault> kEveryFailure = {
 };
 
 std::string describe(const Fault& fault) {
-    static const char* const names[] = {"create temporary", "write", "sync", "close", "rename"};
+    static const char* const names[] = {"lock", "create temporary", "write", "sync", "close", "rename"};
     return std::string(names[static_cast<int>(fault.step)]) + " #" + std::to_string(fault.occurrence);
 }
 
 // A save large enough to be written in several pieces.
 std::string bigSave(char fill) { return std::string(3 * kSavePieceSize + 17, fill); }
+
+// The names in `folder`, sorted: after a save, the slot files and nothing
+// else of the save's.
+std::vector<std::string> entriesOf(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+using Names = std::vector<std::string>;
 
 // Runs `body` in a child process; returns its wait status.
 template <typename Body>
@@ -102,7 +120,7 @@ TEST(SaveFaults, EveryFailedStepKeepsTheOldFileAndLeavesNoTemporary) {
             EXPECT_EQ(occurrencesSeen, fault.occurrence) << "the step was never reached";
         }
         EXPECT_TRUE(dir.read("save01.sav") == old);
-        EXPECT_FALSE(dir.exists("save01.sav.tmp"));
+        EXPECT_EQ(entriesOf(dir.path()), Names{"save01.sav"});
     }
     // Without a fault the same save goes through.
     ASSERT_TRUE(replaceFile("save01.sav", bigSave('n')));
@@ -125,20 +143,45 @@ TEST(SaveFaults, RealFailuresKeepTheOldFile) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the save claimed success";
     EXPECT_EQ(dir.read("save02.sav"), "old");
-    EXPECT_FALSE(dir.exists("save02.sav.tmp"));
+    EXPECT_EQ(entriesOf(dir.path()), Names{"save02.sav"});
 
     // The rename cannot replace a folder that holds something.
     dir.write("save03.sav/inner", "kept");
     EXPECT_FALSE(replaceFile("save03.sav", "new"));
     EXPECT_EQ(dir.read("save03.sav/inner"), "kept");
-    EXPECT_FALSE(dir.exists("save03.sav.tmp"));
+    EXPECT_EQ(entriesOf(dir.path()), (Names{"save02.sav", "save03.sav"}));
+}
 
-    // A link in the temporary file's place is never written through.
+// What earlier saves left beside a slot never stops a save and is never
+// written through. Only the temporary files of killed saves are removed,
+// links as links; a name of another pattern, folders and files of another
+// slot stay. Without the folder lock nothing is removed.
+TEST(SaveFaults, StaleTemporariesNeverStopASave) {
+    test::TempDir dir;
+    test::WorkingDirectory cwd(dir.path());
     dir.write("victim", "untouched");
     ASSERT_EQ(symlink("victim", (dir.path() + "/save04.sav.tmp").c_str()), 0);
-    EXPECT_FALSE(replaceFile("save04.sav", "new"));
+    ASSERT_EQ(symlink("victim", (dir.path() + "/save04.sav.tmp.12.3").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", (dir.path() + "/save04.sav.tmp.12.4").c_str()), 0);
+    dir.write("save04.sav.tmp.13.1", "stale");
+    dir.write("save04.sav.tmp.14.1/inner", "a folder");
+    dir.write("save04.sav.tmp.15.1.unlocked", "a save without the lock");
+    dir.write("save05.sav.tmp.16.1", "another slot's");
+    const Names stale = entriesOf(dir.path());
+    {
+        InjectedFault noLock({SaveStep::Lock});
+        ASSERT_TRUE(replaceFile("save04.sav", "unlocked"));
+    }
+    EXPECT_EQ(dir.read("save04.sav"), "unlocked");
+    Names withSlot = stale;
+    withSlot.insert(std::lower_bound(withSlot.begin(), withSlot.end(), "save04.sav"), "save04.sav");
+    EXPECT_EQ(entriesOf(dir.path()), withSlot);
+
+    ASSERT_TRUE(replaceFile("save04.sav", "locked"));
+    EXPECT_EQ(dir.read("save04.sav"), "locked");
     EXPECT_EQ(dir.read("victim"), "untouched");
-    EXPECT_FALSE(dir.exists("save04.sav"));
+    EXPECT_EQ(entriesOf(dir.path()), (Names{"save04.sav", "save04.sav.tmp", "save04.sav.tmp.14.1",
+                                            "save04.sav.tmp.15.1.unlocked", "save05.sav.tmp.16.1", "victim"}));
 }
 
 TEST(SaveFaults, KilledMidSaveLeavesTheOldFileAndTheNextSaveWorks) {
@@ -157,12 +200,13 @@ TEST(SaveFaults, KilledMidSaveLeavesTheOldFileAndTheNextSaveWorks) {
         ASSERT_TRUE(WIFSIGNALED(status));
         EXPECT_EQ(WTERMSIG(status), SIGKILL);
         EXPECT_TRUE(dir.read("save05.sav") == old);
-        // What the dead process left behind is only ever the temporary file,
-        // which the next save replaces.
-        EXPECT_TRUE(dir.exists("save05.sav.tmp"));
+        // What the dead process left behind is only ever its temporary file,
+        // which the next save removes: that save also shows that the dead
+        // process's lock was released.
+        EXPECT_EQ(entriesOf(dir.path()).size(), 2u);
         ASSERT_TRUE(replaceFile("save05.sav", "after"));
         EXPECT_EQ(dir.read("save05.sav"), "after");
-        EXPECT_FALSE(dir.exists("save05.sav.tmp"));
+        EXPECT_EQ(entriesOf(dir.path()), Names{"save05.sav"});
     }
 }
 
@@ -205,7 +249,7 @@ TEST(SaveFaults, TheMenuSaysTheSaveFailedAndThePreviousSaveLoads) {
         EXPECT_EQ(later.store.at(kMoney), 100);
         EXPECT_EQ(later.store.strings(kSaveStr)[0], "");
         EXPECT_EQ(later.store.characterCount(), 1);
-        EXPECT_FALSE(dir.exists("save03.sav.tmp"));
+        EXPECT_EQ(entriesOf(dir.path()), Names{"save03.sav"});
     }
 }
 
@@ -227,6 +271,119 @@ TEST(SaveFaults, KilledWhileTheMenuSavesThePreviousSaveStillLoads) {
     MenuRun later("3\n", 0);
     ASSERT_EQ(loadMenu(later.rt), LoadMenuResult::Loaded);
     EXPECT_EQ(later.store.at(kMoney), 100);
+}
+
+// ---- Two processes saving one slot ---------------------------------------
+
+// A save told apart by its tag (in MONEY), long enough to be written in
+// several pieces so that two writers overlap.
+std::string taggedSave(std::int32_t tag) {
+    VariableStore store;
+    store.at(kMoney) = tag;
+    store.strings(kSaveStr)[0] = std::string(3 * kSavePieceSize, static_cast<char>('a' + tag % 26));
+    return encodeSave(store, GameBase{}, "d");
+}
+
+// The tag of the complete save `bytes` hold, or -1 when they are no complete
+// save or not exactly the save of that tag.
+std::int32_t tagOf(const std::string& bytes) {
+    VariableStore store;
+    SaveContents contents;
+    if (!decodeSave(bytes, store, contents)) return -1;
+    applySave(contents, store);
+    std::int32_t tag = store.at(kMoney);
+    return bytes == taggedSave(tag) ? tag : -1;
+}
+
+// What a contender said about its save; Killed when it said nothing.
+enum class Report { Saved, Failed, Killed };
+
+// A process that waits until the pipe `start` is closed, saves `bytes` into
+// `slot` and reports the outcome through a pipe of its own.
+struct Contender {
+    Contender(const std::string& slot, const std::string& bytes, const int (&start)[2]) {
+        int report[2];
+        if (pipe(report) != 0) std::abort();
+        pid = fork();
+        if (pid < 0) std::abort();
+        if (pid == 0) {
+            close(start[1]);
+            char go;
+            while (read(start[0], &go, 1) < 0) {}
+            // Every step as slow as on a busy disk, so that the two saves overlap.
+            setSaveStepHook([](SaveStep) {
+                usleep(200);
+                return true;
+            });
+            char said = replaceFile(slot, bytes) ? 'S' : 'F';
+            if (write(report[1], &said, 1) != 1) _exit(1);
+            _exit(0);
+        }
+        close(report[1]);
+        reportFd = report[0];
+    }
+    // Waits for the process to end.
+    Report outcome() {
+        char said = 0;
+        ssize_t n = read(reportFd, &said, 1);
+        close(reportFd);
+        int status = 0;
+        if (pid > 0) waitpid(pid, &status, 0);
+        if (n != 1) return Report::Killed;
+        return said == 'S' ? Report::Saved : Report::Failed;
+    }
+
+    pid_t pid = -1;
+    int reportFd = -1;
+};
+
+// What is wrong with a round in which the slot went from the save `before`
+// to `now`, the contenders having saved the tags `tags` with `reports`.
+std::string judgeRound(std::int32_t before, std::int32_t now, const std::int32_t (&tags)[2],
+                       const Report (&reports)[2]) {
+    if (now < 0) return "the slot holds no complete save";
+    if (now != before && now != tags[0] && now != tags[1]) return "the slot holds a save nobody wrote";
+    for (int i = 0; i < 2; ++i) {
+        if (reports[i] == Report::Failed && now == tags[i]) return "a failed save is in the slot";
+        if (reports[i] == Report::Saved && now == before) return "a reported save is not in the slot";
+    }
+    return {};
+}
+
+// Each round starts two processes saving one slot at the same moment and
+// kills each with a chance of one in three after a random short while.
+// Bounded by a round count and a wall-clock budget; no assertion depends on
+// timing.
+TEST(SaveFaults, TwoProcessesSavingOneSlotLeaveACompleteSaveAndTellTheTruth) {
+    test::TempDir dir;
+    test::WorkingDirectory cwd(dir.path());
+    const std::string slot = "save09.sav";
+    std::int32_t before = 1;
+    ASSERT_TRUE(replaceFile(slot, taggedSave(before)));
+    std::mt19937 rng(20240615);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    int rounds = 0, badRounds = 0;
+    for (; rounds < 60 && std::chrono::steady_clock::now() < deadline; ++rounds) {
+        const std::int32_t tags[2] = {2 * rounds + 2, 2 * rounds + 3};
+        int start[2];
+        ASSERT_EQ(pipe(start), 0);
+        Contender contenders[2] = {{slot, taggedSave(tags[0]), start}, {slot, taggedSave(tags[1]), start}};
+        close(start[0]);
+        close(start[1]);  // both start now
+        const bool kills[2] = {rng() % 3 == 0, rng() % 3 == 0};
+        usleep(rng() % 3000);
+        for (int i = 0; i < 2; ++i)
+            if (kills[i]) kill(contenders[i].pid, SIGKILL);
+        const Report reports[2] = {contenders[0].outcome(), contenders[1].outcome()};
+        const std::int32_t now = tagOf(dir.read(slot));
+        std::string fault = judgeRound(before, now, tags, reports);
+        if (!fault.empty() && ++badRounds <= 3) ADD_FAILURE() << "round " << rounds << ": " << fault;
+        if (now >= 0) before = now;
+    }
+    EXPECT_EQ(badRounds, 0) << "of " << rounds << " rounds";
+    // A save after them all removes what the killed ones left.
+    ASSERT_TRUE(replaceFile(slot, taggedSave(0)));
+    EXPECT_EQ(entriesOf(dir.path()), Names{slot});
 }
 
 // ---- Slot files no save of this engine wrote ------------------------------

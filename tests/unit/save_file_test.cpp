@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,14 @@ namespace kiro {
 namespace {
 
 using test::sjis;
+
+// The names in `folder`, sorted.
+std::vector<std::string> entriesOf(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 std::vector<std::string> linesOf(const std::string& bytes) {
     std::vector<std::string> lines;
@@ -191,7 +201,7 @@ TEST(SaveFileRead, LineValuesSaturateAndGarbageReadsAsZero) {
 TEST(SaveFileRead, BareLineFeedsAndMissingLastLineFeed) {
     std::string bytes = "5\n1200\nd\n0\n";
     for (int i = 0; i < kSavedGlobalCount; ++i) bytes += i == 1 ? "42\n__FINISHED\n" : "__FINISHED\n";
-    bytes += "last";  // SAVESTR:0, no line end at all
+    bytes += "last\n__FINISHED";  // SAVESTR, its end marker without a line end
     VariableStore store;
     ASSERT_TRUE(load(bytes, store));
     EXPECT_EQ(store.at(kMoney), 42);
@@ -204,6 +214,7 @@ TEST(SaveFileRead, ExtraElementLinesAreIgnoredUpToTheEndMarker) {
     bytes += "__FINISHED\r\n3\r\n__FINISHED\r\n";                              // MAXBASE
     for (int i = 2; i < kCharacterArrayCount; ++i) bytes += "__FINISHED\r\n";
     bytes += "9\r\n__FINISHED\r\n";  // DAY
+    for (int i = 1; i <= kSavedGlobalCount; ++i) bytes += "__FINISHED\r\n";  // MONEY ... and SAVESTR
     VariableStore store;
     ASSERT_TRUE(load(bytes, store));
     const CharacterRecord& c = store.characters.at(0);
@@ -212,7 +223,9 @@ TEST(SaveFileRead, ExtraElementLinesAreIgnoredUpToTheEndMarker) {
     EXPECT_EQ(store.at(kDay), 9);
 }
 
-TEST(SaveFileRead, AnyTruncationLoadsWithZerosAfterTheEnd) {
+// Every cut short of the last end marker is a failed load that changes
+// nothing; only its missing CR LF may go.
+TEST(SaveFileRead, AnyTruncationIsAFailedLoad) {
     VariableStore saved;
     CharacterRecord c;
     c.name = "N";
@@ -221,17 +234,17 @@ TEST(SaveFileRead, AnyTruncationLoadsWithZerosAfterTheEnd) {
     saved.addCharacter(c);
     saved.at(kMoney) = 55;
     saved.strings(kSaveStr)[0] = "s";
-    std::string full = encodeSave(saved, gameBase(), "d");
-    const std::size_t countAt = full.find("d\r\n1\r\n") + 3;
-    const std::size_t moneyAt = full.find("\r\n55\r\n") + 2;
-    VariableStore store;  // a load replaces everything checked here
-    for (std::size_t cut = 0; cut <= full.size(); ++cut) {
-        store.at(kMoney) = 1;
-        ASSERT_TRUE(load(full.substr(0, cut), store)) << cut;
-        EXPECT_EQ(store.characterCount(), cut > countAt ? 1 : 0) << cut;
-        if (cut <= moneyAt) { EXPECT_EQ(store.at(kMoney), 0) << cut; }
-        if (cut >= moneyAt + 2) { EXPECT_EQ(store.at(kMoney), 55) << cut; }
+    const std::string full = encodeSave(saved, gameBase(), "d");
+    VariableStore store;
+    store.at(kMoney) = 1;
+    for (std::size_t cut = 0; cut + 2 < full.size(); ++cut) {
+        ASSERT_FALSE(load(full.substr(0, cut), store)) << cut;
+        ASSERT_EQ(store.at(kMoney), 1) << cut;
+        ASSERT_EQ(store.characterCount(), 0) << cut;
     }
+    ASSERT_TRUE(load(full.substr(0, full.size() - 2), store));  // "__FINISHED" without CR LF
+    EXPECT_EQ(store.at(kMoney), 55);
+    ASSERT_TRUE(load(full.substr(0, full.size() - 1), store));  // without LF
     ASSERT_TRUE(load(full, store));
     EXPECT_EQ(store.at(kMoney), 55);
     EXPECT_EQ(store.characters.at(0).array(kAbl)[2], 6);
@@ -296,11 +309,11 @@ TEST(SaveFileReplace, WritesWholeFileAndLeavesNoTemporary) {
     EXPECT_TRUE(slotWritable("save04.sav"));
     ASSERT_TRUE(replaceFile("save04.sav", "new\r\n"));
     EXPECT_EQ(dir.read("save04.sav"), "new\r\n");
-    EXPECT_FALSE(dir.exists("save04.sav.tmp"));
-    dir.write("save05.sav.tmp", "stale");  // left by an interrupted save
+    EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"save04.sav"}));
+    dir.write("save05.sav.tmp.4242.7", "stale");  // left by a killed save
     ASSERT_TRUE(replaceFile("save05.sav", "x"));
     EXPECT_EQ(dir.read("save05.sav"), "x");
-    EXPECT_FALSE(dir.exists("save05.sav.tmp"));
+    EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"save04.sav", "save05.sav"}));
 }
 
 TEST(SaveFileReplace, FailureKeepsTheOldFile) {
@@ -310,12 +323,11 @@ TEST(SaveFileReplace, FailureKeepsTheOldFile) {
     EXPECT_FALSE(slotWritable("save06.sav"));
     EXPECT_FALSE(replaceFile("save06.sav", "new"));
     EXPECT_EQ(dir.read("save06.sav/inner"), "x");
-    EXPECT_FALSE(dir.exists("save06.sav.tmp"));
+    EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"save06.sav"}));
 
-    dir.write("save07.sav", "old");
-    dir.write("save07.sav.tmp/inner", "x");  // the temporary cannot be created
-    EXPECT_FALSE(replaceFile("save07.sav", "new"));
-    EXPECT_EQ(dir.read("save07.sav"), "old");
+    // The temporary cannot be created in a folder that is gone.
+    EXPECT_FALSE(replaceFile("gone/save07.sav", "new"));
+    EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"save06.sav"}));
 }
 
 }  // namespace

@@ -199,10 +199,7 @@ public:
     explicit SaveFolder(const std::string& folder)
         : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
         if (fd_ < 0 || !stepAllowed(SaveStep::Lock)) return;
-        int r;
-        do r = ::flock(fd_, LOCK_EX);
-        while (r != 0 && errno == EINTR);
-        locked_ = r == 0;
+        locked_ = lockWithin(kLockPatience);
     }
     ~SaveFolder() {
         if (fd_ >= 0) ::close(fd_);
@@ -224,6 +221,21 @@ public:
     void removeDeadWriters(std::string_view slot) const;
 
 private:
+    // Another save holds the lock for milliseconds; one held longer belongs
+    // to a process that is stopped (Ctrl-Z) or stuck on its disk. Waiting for
+    // it without end would hang this game, so past the patience the save goes
+    // ahead unlocked, which is still safe: it only skips the cleanup.
+    static constexpr int kLockPatience = 2000;  // milliseconds
+    static constexpr int kLockRetry = 10;
+
+    bool lockWithin(int milliseconds) const {
+        for (int waited = 0;; waited += kLockRetry) {
+            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+            if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= milliseconds) return false;
+            ::usleep(kLockRetry * 1000);
+        }
+    }
+
     int fd_;
     bool locked_ = false;
 };

@@ -5,7 +5,9 @@
 // player must be told that the save failed. Two processes saving one slot
 // while being killed at random must leave a complete save and tell the
 // truth about it.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -182,6 +184,33 @@ TEST(SaveFaults, StaleTemporariesNeverStopASave) {
     EXPECT_EQ(dir.read("victim"), "untouched");
     EXPECT_EQ(entriesOf(dir.path()), (Names{"save04.sav", "save04.sav.tmp", "save04.sav.tmp.14.1",
                                             "save04.sav.tmp.15.1.unlocked", "save05.sav.tmp.16.1", "victim"}));
+}
+
+// A game stopped in the middle of its save (Ctrl-Z) keeps the folder lock;
+// another game's save waits for it a little, then goes ahead without it.
+TEST(SaveFaults, ALockHeldByAStoppedGameDelaysASaveButNeverStopsIt) {
+    test::TempDir dir;
+    test::WorkingDirectory cwd(dir.path());
+    dir.write("save06.sav.tmp.17.1", "stale, but not provably so without the lock");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t holder = fork();
+    if (holder == 0) {
+        int fd = open(".", O_RDONLY | O_DIRECTORY);
+        if (fd < 0 || flock(fd, LOCK_EX) != 0) _exit(1);
+        (void)!write(ready[1], "x", 1);
+        pause();
+        _exit(0);
+    }
+    char byte;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    EXPECT_TRUE(replaceFile("save06.sav", "saved meanwhile"));
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_EQ(dir.read("save06.sav"), "saved meanwhile");
+    EXPECT_EQ(entriesOf(dir.path()), (Names{"save06.sav", "save06.sav.tmp.17.1"}));
 }
 
 TEST(SaveFaults, KilledMidSaveLeavesTheOldFileAndTheNextSaveWorks) {

@@ -46,7 +46,7 @@ std::map<std::string, std::string> matches(const std::string& text, const std::s
 }
 
 TEST(Manual, EveryInstructionHasAnEntryAndEveryEntryIsAnInstruction) {
-    const auto entries = matches(doc("language.md"), R"(^### ([A-Z_]+)$)");
+    const auto entries = matches(doc("language.md"), R"re(^### ([A-Z_]+)$)re");
     std::set<std::string> keywords;
     for (const kiro::KeywordEntry& k : kiro::instructionKeywords()) {
         keywords.insert(std::string(k.name));
@@ -60,13 +60,13 @@ TEST(Manual, EveryInstructionHasAnEntryAndEveryEntryIsAnInstruction) {
 TEST(Manual, EveryVariableHasARowAndEveryRowIsAVariable) {
     const std::string variables = section(doc("language.md"), "Variables");
     ASSERT_FALSE(variables.empty()) << "docs/language.md has no section \"## Variables\"";
-    const auto rows = matches(variables, R"(^\| `([A-Z]+)` \|.*$)");
+    const auto rows = matches(variables, R"re(^\| `([A-Z]+)` \|.*$)re");
     for (const auto& [name, line] : rows)
         EXPECT_TRUE(kiro::VariableStore::lookupIntVariable(name) || kiro::VariableStore::lookupStringVariable(name))
             << "docs/language.md has a row for " << name << ", which is no variable";
     // The engine's names, from its two name tables (the letters A-Z aside).
     const std::string source = readFile(std::string(KIRO_SOURCE_DIR) + "/src/data/variable_store.cpp");
-    const auto names = matches(source, R"(\{"([A-Z]+)", k[A-Za-z]+\})");
+    const auto names = matches(source, R"re(\{"([A-Z]+)", k[A-Za-z]+\})re");
     ASSERT_GT(names.size(), 50u) << "the name tables of variable_store.cpp were not found";
     for (const auto& [name, entry] : names) {
         ASSERT_TRUE(kiro::VariableStore::lookupIntVariable(name) || kiro::VariableStore::lookupStringVariable(name))
@@ -77,7 +77,7 @@ TEST(Manual, EveryVariableHasARowAndEveryRowIsAVariable) {
 
 // The catalogue texts by name (src/messages.def).
 std::map<std::string, std::string> catalogue() {
-    return matches(readFile(std::string(KIRO_SOURCE_DIR) + "/src/messages.def"), R"(^MSG\(([A-Z_]+), "(.*)"\)$)");
+    return matches(readFile(std::string(KIRO_SOURCE_DIR) + "/src/messages.def"), R"re(^MSG\(([A-Z_]+), "(.*)"\)$)re");
 }
 
 std::string catalogueText(const std::map<std::string, std::string>& lines, const std::string& name) {
@@ -101,7 +101,7 @@ constexpr ErrorRow kErrors[] = {
 TEST(Manual, EveryErrorHasARowQuotingItsMessage) {
     const std::string coded = section(doc("errors.md"), "Coded errors");
     ASSERT_FALSE(coded.empty()) << "docs/errors.md has no section \"## Coded errors\"";
-    const auto rows = matches(coded, R"(^\| ([0-9]+) \|.*$)");
+    const auto rows = matches(coded, R"re(^\| ([0-9]+) \|.*$)re");
     const auto texts = catalogue();
     std::set<std::string> codes;
     for (const ErrorRow& e : kErrors) {
@@ -112,7 +112,7 @@ TEST(Manual, EveryErrorHasARowQuotingItsMessage) {
             ADD_FAILURE() << "docs/errors.md has no row \"| " << code << " |\" under Coded errors";
             continue;
         }
-        const auto parts = matches(e.parts, R"(([A-Z_]{2,}))");
+        const auto parts = matches(e.parts, R"re(([A-Z_]{2,}))re");
         for (const auto& [part, unused] : parts) {
             if (part == "DETAIL") continue;
             const std::string text = catalogueText(texts, part);

@@ -17,15 +17,12 @@ enum CharacterCode : std::int32_t {
 };
 inline constexpr int kCharacterArrayCount = 17;  // codes 0-16
 
-// Assignment operators of AssignKind: = += -= *= /= %= &= |=.
+// Assignment operators: = += -= *= /= %= &= |= (computed by the script
+// layer's applyAssign).
 enum AssignKind : std::int32_t {
     kAssign = 0, kAdd = 1, kSubtract = 2, kMultiply = 3, kDivide = 4, kRemainder = 5,
     kBitAnd = 6, kBitOr = 7,
 };
-
-// old OP value with 32-bit wrap-around. Division and remainder by 0 throw
-// CExecError 18; INT32_MIN / -1 gives INT32_MIN and its remainder 0.
-std::int32_t applyAssign(AssignKind kind, std::int32_t old, std::int32_t value);
 
 class CharacterRecord {
 public:
@@ -35,7 +32,7 @@ public:
     // 17 ISASSI, 18 NO (index ignored). No name has another code: asking
     // for one is the engine's fault (std::logic_error).
     std::int32_t get(std::int32_t code, std::int32_t index) const;
-    void modify(std::int32_t code, std::int32_t index, AssignKind kind, std::int32_t value);
+    std::int32_t& at(std::int32_t code, std::int32_t index);
 
     // 0 NAME, 1 CALLNAME (anything else: std::logic_error). Asking for
     // CALLNAME while it is empty first sets it to a copy of NAME.

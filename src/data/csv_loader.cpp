@@ -162,15 +162,15 @@ void applyCharacter(CharacterRecord& chara, std::int32_t key, const Fields& f) {
     switch (key) {
         case chara_key::kNumber: chara.no = f.number(1); return;
         case chara_key::kName: chara.name = f.text(1); return;
-        case chara_key::kTalent: chara.modify(kTalent, f.number(1), kAssign, 1); return;
+        case chara_key::kTalent: chara.at(kTalent, f.number(1)) = 1; return;
         case chara_key::kCallName: chara.callName = f.text(1); return;
         case chara_key::kAssi: chara.isAssi = f.number(1); return;
     }
-    // The rest write entry i (field 1) of an array with v (field 2); modify
-    // refuses an index outside the array before writing anything.
+    // The rest write entry i (field 1) of an array with v (field 2); an
+    // index outside the array is refused before anything is written.
     std::int32_t index = f.number(1), value = f.number(2);
-    chara.modify(kCharaKeyArray[key], index, kAssign, value);
-    if (key == chara_key::kBase) chara.modify(kMaxBase, index, kAssign, value);
+    chara.at(kCharaKeyArray[key], index) = value;
+    if (key == chara_key::kBase) chara.at(kMaxBase, index) = value;
 }
 
 void applyLine(CsvTarget& target, std::int32_t key, const Fields& f) {

@@ -1,6 +1,6 @@
-// Integer expressions: the parenthesis pass, the tokeniser and the five
-// reduction passes. Variable references are resolved in
-// evaluator_variables.cpp.
+// Integer expressions: the parenthesis pass, then the shared tokeniser and
+// reduction passes (expression_syntax.h) over each group's text. Variable
+// references are resolved in evaluator_variables.cpp.
 //
 // The parenthesis pass is defined textually: a closed group at depth 0 is
 // evaluated on its own, its decimal value replaces it in the text, and the
@@ -22,15 +22,6 @@
 
 namespace kiro {
 namespace {
-
-enum class TokenState { Start, InNumber, InName, AfterOperand };
-
-// The operator at text[at]; a lone = or ! raises 17.
-std::int32_t operatorAt(std::string_view text, std::size_t at) {
-    const std::int32_t op = operatorCodeAt(text, at);
-    if (op == kLoneOperator) throw CExecError(error_code::BadOperator);
-    return op;
-}
 
 constexpr std::size_t kNone = std::string::npos;
 
@@ -129,108 +120,29 @@ void Evaluator::closeGroup() {
     if (length == 1 && outer.pos < outer.end) groupText_ += text_[outer.pos++];
 }
 
+// The tokeniser's reader on the text path: each operand is read as its term
+// is made, left to right; errors are raised where the text has them.
+struct Evaluator::ValueReader {
+    static constexpr bool kSeesGroups = false;
+    Evaluator& evaluator;
+
+    bool term(const Tokens& tokens, std::int32_t op) {
+        const std::int32_t value = tokens.isVariable
+                                       ? evaluator.readVariable(tokens.variableName(), tokens.indexText())
+                                       : decimalValue(tokens.token);
+        evaluator.terms_.push_back({value, op});
+        return true;
+    }
+    [[noreturn]] static bool fail(std::int32_t code) { throw CExecError(code); }
+};
+
 std::int32_t Evaluator::evaluateTerms(std::string_view text) {
-    tokenise(text);
-    // No operand at all, or an operator with nothing after it.
-    if (terms_.empty() || terms_.back().op != kNoOperator) throw CExecError(error_code::BadOperator);
-    return reduceTerms();
-}
-
-void Evaluator::tokenise(std::string_view text) {
     terms_.clear();
-    token_.clear();
-    varName_.clear();
-    isVariable_ = false;
-    passesUsed_ = 0;
-    bool minus = false;
-    TokenState state = TokenState::Start;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        const CharClass k = classOf(c);
-        switch (state) {
-            case TokenState::Start:
-                if (k == kDigitChar) {
-                    token_ += c;
-                    state = TokenState::InNumber;
-                } else if (k == kMinusChar) {
-                    if (minus) throw CExecError(error_code::DoubleMinus);
-                    token_ += c;
-                    minus = true;
-                } else if (k == kLetterChar) {
-                    isVariable_ = true;
-                    token_ += c;
-                    state = TokenState::InName;
-                } else if (k == kLeadChar) {
-                    throw CExecError(error_code::DoubleByte);
-                }
-                continue;  // anything else before an operand is skipped
-            case TokenState::InNumber:
-                if (k == kDigitChar) token_ += c;
-                else if (k == kBlankChar) state = TokenState::AfterOperand;
-                else if (!isOperatorClass(k)) throw CExecError(error_code::AfterNumber);
-                else break;
-                continue;
-            case TokenState::InName:
-                if (k == kLetterChar || k == kUnderscoreChar) {
-                    token_ += c;
-                } else if (k == kColonChar) {
-                    // The first ':' ends the name; later ones belong to the index.
-                    if (varName_.empty()) varName_.swap(token_);
-                    else token_ += c;
-                    state = TokenState::Start;
-                } else if (k == kBlankChar) {
-                    state = TokenState::AfterOperand;
-                } else if (!isOperatorClass(k)) {
-                    throw CExecError(error_code::AfterName);
-                } else {
-                    break;
-                }
-                continue;
-            case TokenState::AfterOperand:
-                if (k == kBlankChar) continue;
-                if (!isOperatorClass(k)) throw CExecError(error_code::NoOperatorAfterBlank);
-                break;
-        }
-        // At an operator: it ends the pending operand's term.
-        addTerm(operatorAt(text, i));
-        minus = false;
-        state = TokenState::Start;
-    }
-    if (!token_.empty()) addTerm(kNoOperator);
-}
-
-// The pending operand becomes a term; variables are read now, left to right.
-void Evaluator::addTerm(std::int32_t op) {
-    std::int32_t value;
-    if (!isVariable_) value = decimalValue(token_);
-    else if (varName_.empty()) value = readVariable(token_, {});
-    else value = readVariable(varName_, token_);
-    terms_.push_back({value, op});
-    if (op != kNoOperator) passesUsed_ |= 1u << kPassOf[static_cast<std::size_t>(op)];
-    token_.clear();
-    varName_.clear();
-    isVariable_ = false;
-}
-
-// Five left-to-right passes, one per precedence level; each folds a term
-// into its left neighbour while the operator between them is of the pass.
-std::int32_t Evaluator::reduceTerms() {
-    for (int pass = 1; pass <= kPassCount && terms_.size() > 1; ++pass) {
-        if (!(passesUsed_ & (1u << pass))) continue;
-        std::size_t kept = 0;
-        Term current = terms_[0];
-        for (std::size_t next = 1; next < terms_.size(); ++next) {
-            if (kPassOf[static_cast<std::size_t>(current.op)] == pass) {
-                current.value = combine(current.op, current.value, terms_[next].value);
-                current.op = terms_[next].op;
-            } else {
-                terms_[kept++] = current;
-                current = terms_[next];
-            }
-        }
-        terms_[kept++] = current;
-        terms_.resize(kept);
-    }
+    ValueReader reader{*this};
+    tokenise(text, 0, tokens_, reader);
+    reduceTerms(terms_, tokens_.passes, [](Term<std::int32_t>& left, const Term<std::int32_t>& right) {
+        left.value = compute(left.op, left.value, right.value);
+    });
     return terms_[0].value;
 }
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "data/character_record.h"
+#include "script/expression_syntax.h"
 
 namespace kiro {
 
@@ -52,11 +53,7 @@ public:
     VariableStore& store() { return store_; }
 
 private:
-    // One operand and the operator joining it to the next term (-1: none).
-    struct Term {
-        std::int32_t value;
-        std::int32_t op;
-    };
+    struct ValueReader;  // reads the tokeniser's operands
     // A parenthesised group being scanned: positions in text_, and where
     // its text with inner groups replaced begins in groupText_.
     struct Group {
@@ -74,17 +71,13 @@ private:
     std::size_t matchTopLevelGroup(std::size_t open);
     void closeGroup();
     std::int32_t evaluateTerms(std::string_view text);
-    void tokenise(std::string_view text);
-    void addTerm(std::int32_t op);
-    std::int32_t reduceTerms();
-    IndexParts indexParts(std::string_view indexText);
-    std::int32_t indexPart(std::string_view part);
     IndexParts indexParts(const VariableRef& ref);
     std::int32_t indexPart(const IndexOperand& part);
     CharacterRecord& characterOf(const IndexParts& parts);
     // A known variable's code with its index parts already read.
     std::int32_t readCode(std::int32_t code, const IndexParts& parts);
-    void assignCode(AssignKind kind, std::int32_t code, const IndexParts& parts, std::int32_t value);
+    // The element an assignment to `ref` changes, its index parts read.
+    std::int32_t& assignedEntry(const VariableRef& ref);
 
     VariableStore& store_;
     // Buffers reused by every evaluation, so that evaluating allocates
@@ -94,10 +87,8 @@ private:
     std::vector<Group> groups_;         // the groups being scanned, outermost first
     std::vector<std::size_t> closing_;  // position of the ')' of each '(' of a closed group
     std::vector<std::size_t> opens_;    // unclosed '(' while matching
-    std::vector<Term> terms_;
-    std::string token_, varName_;
-    bool isVariable_ = false;
-    unsigned passesUsed_ = 0;           // bit per reduction pass that has operators
+    std::vector<Term<std::int32_t>> terms_;
+    Tokens tokens_;
 };
 
 }  // namespace kiro

@@ -18,6 +18,23 @@ namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// One index part: a number when it starts with a digit, otherwise the name
+// of a variable read without an index.
+IndexOperand resolveIndexPart(std::string_view part) {
+    if (!part.empty() && isDigit(part[0])) return {IndexOperand::kNumber, decimalValue(part)};
+    const std::optional<std::int32_t> code = VariableStore::lookupIntVariable(trimBlanks(part));
+    return code ? IndexOperand{IndexOperand::kVariable, *code} : IndexOperand{IndexOperand::kUnknown, 0};
+}
+
+// "first" or "first:second" into ref; an empty text has no parts.
+void resolveIndex(std::string_view indexText, VariableRef& ref) {
+    if (indexText.empty()) return;
+    const std::size_t colon = indexText.find(':');
+    ref.first = resolveIndexPart(indexText.substr(0, colon));
+    if (colon != std::string_view::npos && colon + 1 < indexText.size())
+        ref.second = resolveIndexPart(indexText.substr(colon + 1));
+}
+
 bool isCharacterArray(std::int32_t code) { return code >= 0 && code < kCharacterArrayCount; }
 
 // ISASSI and NO; 19 lies in the per-character range but has no name.
@@ -34,21 +51,11 @@ bool inside(std::int32_t index, std::size_t size) { return static_cast<std::uint
 
 }  // namespace
 
-std::int32_t Evaluator::indexPart(std::string_view part) {
-    if (!part.empty() && isDigit(part[0])) return decimalValue(part);
-    return readVariable(part, {});  // an empty part is a name no table holds
-}
-
-Evaluator::IndexParts Evaluator::indexParts(std::string_view indexText) {
-    IndexParts parts;
-    if (indexText.empty()) return parts;
-    const std::size_t colon = indexText.find(':');
-    parts.first = indexPart(indexText.substr(0, colon));
-    if (colon != std::string_view::npos && colon + 1 < indexText.size()) {
-        parts.second = indexPart(indexText.substr(colon + 1));
-        parts.hasSecond = parts.second != -1;
-    }
-    return parts;
+VariableRef resolveReference(std::string_view name, std::string_view indexText) {
+    VariableRef ref;
+    if (std::optional<std::int32_t> code = VariableStore::lookupIntVariable(trimBlanks(name))) ref.code = *code;
+    resolveIndex(trimBlanks(indexText), ref);
+    return ref;
 }
 
 // The character a per-character array reference addresses.
@@ -61,7 +68,7 @@ std::int32_t Evaluator::readVariableRef(std::string_view text) {
     return readVariable(name, indexText);
 }
 
-// A resolved reference reads its index parts the same way, in the same order.
+// The index parts are read first, in order, then the name is looked at.
 std::int32_t Evaluator::indexPart(const IndexOperand& part) {
     switch (part.kind) {
         case IndexOperand::kNumber: return part.value;
@@ -83,11 +90,7 @@ Evaluator::IndexParts Evaluator::indexParts(const VariableRef& ref) {
 }
 
 std::int32_t Evaluator::readVariable(std::string_view name, std::string_view indexText) {
-    name = trimBlanks(name);
-    const IndexParts parts = indexParts(trimBlanks(indexText));
-    const std::optional<std::int32_t> found = VariableStore::lookupIntVariable(name);
-    if (!found) throw CExecError(error_code::ReadUnknownName);
-    return readCode(*found, parts);
+    return readReference(resolveReference(name, indexText));
 }
 
 std::int32_t Evaluator::readReference(const VariableRef& ref) {
@@ -115,53 +118,43 @@ void Evaluator::assignVariableRef(AssignKind kind, std::string_view text, std::i
 
 void Evaluator::assignVariable(AssignKind kind, std::string_view name, std::string_view indexText,
                                std::int32_t value) {
-    name = trimBlanks(name);
-    const IndexParts parts = indexParts(trimBlanks(indexText));
-    const std::optional<std::int32_t> found = VariableStore::lookupIntVariable(name);
-    if (!found) throw CExecError(error_code::AssignUnknownName);
-    assignCode(kind, *found, parts, value);
+    assignReference(kind, resolveReference(name, indexText), value);
 }
 
 void Evaluator::assignReference(AssignKind kind, const VariableRef& ref, std::int32_t value) {
     // Most targets are a global element with a number for index ("A",
     // "FLAG:3"): nothing to read first, one bounds check.
     const bool numberIndex = ref.first.kind == IndexOperand::kAbsent || ref.first.kind == IndexOperand::kNumber;
+    std::int32_t* entry;
     if (numberIndex && ref.second.kind == IndexOperand::kAbsent && ref.code >= kFirstGlobalCode &&
         ref.code < kGlobalSlots) {
         std::vector<std::int32_t>& entries = store_.global(ref.code);
         if (!inside(ref.first.value, entries.size())) throw CExecError(error_code::AssignIndex);
-        std::int32_t& entry = entries[static_cast<std::size_t>(ref.first.value)];
-        entry = kind == kAssign ? value : applyAssign(kind, entry, value);
-        return;
+        entry = &entries[static_cast<std::size_t>(ref.first.value)];
+    } else {
+        entry = &assignedEntry(ref);
     }
-    const IndexParts parts = indexParts(ref);
-    if (ref.code < 0) throw CExecError(error_code::AssignUnknownName);
-    assignCode(kind, ref.code, parts, value);
+    *entry = applyAssign(kind, *entry, value);  // raises before storing on a zero divisor
 }
 
-void Evaluator::assignCode(AssignKind kind, std::int32_t code, const IndexParts& parts, std::int32_t value) {
-    if (isCharacterArray(code)) {
-        characterOf(parts).modify(code, parts.hasSecond ? parts.second : parts.first, kind, value);
-        return;
-    }
-    if (isCharacterScalar(code)) {
-        store_.characterAt(parts.first).modify(code, 0, kind, value);
-        return;
-    }
+std::int32_t& Evaluator::assignedEntry(const VariableRef& ref) {
+    const IndexParts parts = indexParts(ref);
+    if (ref.code < 0) throw CExecError(error_code::AssignUnknownName);
+    const std::int32_t code = ref.code;
+    if (isCharacterArray(code)) return characterOf(parts).at(code, parts.hasSecond ? parts.second : parts.first);
+    if (isCharacterScalar(code)) return store_.characterAt(parts.first).at(code, 0);
     // RAND and CHARANUM land here too: their storage is never read back.
-    if (code < 0 || code >= kGlobalSlots) throw CExecError(error_code::AssignSlot);
+    if (code >= kGlobalSlots) throw CExecError(error_code::AssignSlot);
     std::vector<std::int32_t>& entries = store_.global(code);
     if (!inside(parts.first, entries.size())) throw CExecError(error_code::AssignIndex);
-    std::int32_t& entry = entries[static_cast<std::size_t>(parts.first)];
-    entry = applyAssign(kind, entry, value);  // throws before storing on a zero divisor
+    return entries[static_cast<std::size_t>(parts.first)];
 }
 
 std::string Evaluator::readStringVariable(std::string_view text) {
     auto [name, indexText] = cutReference(text);
     // A string index is one number or one bare name; an empty index text
     // is a name no table holds.
-    const std::int32_t index = !indexText.empty() && isDigit(indexText[0]) ? decimalValue(indexText)
-                                                                           : readVariable(indexText, {});
+    const std::int32_t index = indexPart(resolveIndexPart(indexText));
     const std::optional<std::int32_t> found = VariableStore::lookupStringVariable(name);
     if (!found) throw CExecError(error_code::StringUnknownName);
     const std::int32_t code = *found;
@@ -180,7 +173,9 @@ std::string Evaluator::readStringVariable(std::string_view text) {
 
 void Evaluator::assignStringVariable(std::string_view name, std::string_view indexText,
                                      std::string_view text) {
-    const IndexParts parts = indexParts(indexText);
+    VariableRef ref;
+    resolveIndex(indexText, ref);  // as written: blanks around it count
+    const IndexParts parts = indexParts(ref);
     const std::optional<std::int32_t> found = VariableStore::lookupStringVariable(name);
     if (!found) throw CExecError(error_code::AssignUnknownName);
     const std::int32_t code = *found;

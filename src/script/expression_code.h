@@ -6,7 +6,8 @@
 // parenthesised group (innermost first, left to right) reads its operands
 // left to right and then folds them in the five precedence passes, and its
 // value stands where the group stood. Reading is split from folding so that
-// a read failing after a zero divisor still wins, as on the text path.
+// a read failing after a zero divisor still wins, as on the text path. Folds
+// of numbers known when compiling are done then, unless they raise.
 //
 // Only texts whose parsing the steps reproduce exactly are compiled: texts
 // that tokenise without an error, whose groups each stand alone as an
@@ -55,6 +56,7 @@ struct ExpressionCode {
         kReference, // slot = the variable refs[a]
         kFoldFirst, // kFoldFirst + operator: slot = slot OP other
     };
+    static constexpr std::uint8_t foldKind(std::int32_t op) { return static_cast<std::uint8_t>(kFoldFirst + op); }
     struct Step {
         std::uint8_t kind;
         std::uint8_t slot;

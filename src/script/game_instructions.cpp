@@ -17,6 +17,7 @@
 #include "script/errors.h"
 #include "script/evaluator.h"
 #include "script/executor.h"
+#include "script/operators.h"
 #include "script/runtime.h"
 
 namespace kiro {
@@ -273,8 +274,8 @@ StepOutcome execUpCheck(ScriptExecutor& ex, const ScriptLine&, Operands) {
             console.writeNumber(decrease);
         }
         console.writeText("=");
-        target.modify(kPalam, i, kAdd, increase);
-        target.modify(kPalam, i, kSubtract, decrease);
+        std::int32_t& palam = target.at(kPalam, i);
+        palam = arithmetic::minus(arithmetic::plus(palam, increase), decrease);
         console.writeNumber(target.get(kPalam, i));
         console.endLine();
         up[static_cast<std::size_t>(i)] = 0;

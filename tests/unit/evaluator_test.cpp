@@ -226,7 +226,8 @@ TEST_F(EvaluatorTest, IntegerAssignments) {
     store.at(kLetterA) = 7;
     EXPECT_EQ(assign(kDivide, "A", 0), "error 18");
     EXPECT_EQ(assign(kRemainder, "CFLAG:0:5", 0), "error 18");
-    EXPECT_EQ(store.at(kLetterA), 7);
+    EXPECT_EQ(store.at(kLetterA), 7);  // a failed /= or %= changes nothing
+    EXPECT_EQ(store.characterAt(0).get(kCflag, 5), 9);
 }
 
 TEST_F(EvaluatorTest, StringReferences) {

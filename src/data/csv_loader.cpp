@@ -10,8 +10,8 @@
 
 #include <array>
 
-#include "console/console.h"
 #include "data/game_files.h"
+#include "data/load_diagnostics.h"
 #include "messages.h"
 #include "script/errors.h"
 #include "script/text.h"
@@ -128,8 +128,8 @@ NamedFile recognise(const std::string& lowered) {
     return {{}, FileKind::kNone, 0};
 }
 
-std::int32_t characterSlot(const std::string& lowered) {
-    return saturatingValue(std::string_view(lowered).substr(kCharaPrefix.size(), kCharaNumberLength));
+std::int32_t characterSlot(std::string_view lowered) {
+    return saturatingValue(lowered.substr(kCharaPrefix.size(), kCharaNumberLength));
 }
 
 // Everything one file's lines write to.
@@ -199,60 +199,81 @@ void applyLine(CsvTarget& target, std::int32_t key, const Fields& f) {
 
 bool isKeyed(FileKind kind) { return kind == FileKind::kGameBase || kind == FileKind::kCharacter; }
 
-void reportInvalidKey(Console& console, const std::string& lowered, int lineNumber, std::string_view line) {
-    console.writeText(msg::LOAD_LINE_OPEN);
-    console.writeText(lowered);
-    console.writeText(msg::LOAD_LINE_CLOSE);
-    console.writeNumber(lineNumber);
-    console.writeText(msg::AT_LINE_FOUND);
-    console.writeText(line);
-    console.writeText(msg::INVALID_CSV_KEY);
-    console.endLine();
+// A file's names in its messages: as listed, and lower-cased as shown.
+struct FileNames {
+    std::string_view listed, shown;
+};
+
+void report(DiagnosticSink& sink, FileNames names, DiagnosticKind kind, std::int32_t line = 0,
+            std::string_view text = {}) {
+    sink.report({.kind = kind, .file = names.listed, .shownAs = names.shown, .line = line, .text = text});
+}
+
+// Reads the lines into the target. An unknown key ends the file; a line
+// that throws the array error is reported before the error goes on.
+void loadLines(CsvTarget& target, DiagnosticSink& sink, FileNames names, std::string_view bytes) {
+    const bool keyed = isKeyed(target.file.kind);
+    LineReader lines(bytes);
+    try {
+        for (std::string_view raw; lines.next(raw);) {
+            std::string_view line = trimBlanks(raw);
+            if (line.empty() || line.front() == ';') continue;
+            Fields fields(line);
+            std::int32_t key = keyed ? findKey(fields.text(0)) : 0;
+            if (key < 0) {
+                report(sink, names, DiagnosticKind::kInvalidCsvKey, lines.lineNumber(), line);
+                return;
+            }
+            applyLine(target, key, fields);
+        }
+    } catch (const ArrayError&) {
+        report(sink, names, DiagnosticKind::kCsvValueOutOfRange, lines.lineNumber());
+        throw;
+    }
+}
+
+// The template slot a character file fills, cleared: a later file for the
+// same slot replaces everything an earlier one wrote.
+CharacterRecord& characterTemplate(VariableStore& store, DiagnosticSink& sink, FileNames names) {
+    try {
+        CharacterRecord& chara = store.templateAt(characterSlot(names.shown));
+        chara = CharacterRecord();
+        return chara;
+    } catch (const ArrayError&) {
+        report(sink, names, DiagnosticKind::kCharacterSlotOutOfRange);
+        throw;
+    }
 }
 
 }  // namespace
 
-void loadCsvText(VariableStore& store, GameBase& base, Console& console, const std::string& fileName,
+bool isCsvFileRead(const std::string& fileName) { return recognise(lowerCased(fileName)).kind != FileKind::kNone; }
+
+void loadCsvText(VariableStore& store, GameBase& base, DiagnosticSink& sink, const std::string& fileName,
                  std::string_view bytes) {
     const std::string lowered = lowerCased(fileName);
+    const FileNames names{fileName, lowered};
     CsvTarget target{store, base, recognise(lowered)};
     if (target.file.kind == FileKind::kNone) return;
-    if (target.file.kind == FileKind::kCharacter) {
-        // A later file for the same slot replaces everything an earlier one wrote.
-        target.character = &store.templateAt(characterSlot(lowered));
-        *target.character = CharacterRecord();
-    }
-    const bool keyed = isKeyed(target.file.kind);
-    LineReader lines(bytes);
-    for (std::string_view raw; lines.next(raw);) {
-        std::string_view line = trimBlanks(raw);
-        if (line.empty() || line.front() == ';') continue;
-        Fields fields(line);
-        std::int32_t key = keyed ? findKey(fields.text(0)) : 0;
-        if (key < 0) {
-            reportInvalidKey(console, lowered, lines.lineNumber(), line);
-            return;
-        }
-        applyLine(target, key, fields);
-    }
+    if (target.file.kind == FileKind::kCharacter) target.character = &characterTemplate(store, sink, names);
+    loadLines(target, sink, names, bytes);
+}
+
+void loadCsvText(VariableStore& store, GameBase& base, Console& console, const std::string& fileName,
+                 std::string_view bytes) {
+    ConsoleDiagnostics sink(console);
+    loadCsvText(store, base, sink, fileName, bytes);
+}
+
+bool loadCsvFiles(VariableStore& store, GameBase& base, DiagnosticSink& sink, const std::string& folder) {
+    return readGameFolder(folder, ".csv", sink, isCsvFileRead, [&](const std::string& name, FileBytes& bytes) {
+        loadCsvText(store, base, sink, name, bytes.view());
+    });
 }
 
 bool loadCsvFiles(VariableStore& store, GameBase& base, Console& console, const std::string& folder) {
-    const GameFolder listed = listGameFolder(folder, ".csv");
-    if (listed.error != 0) {
-        reportUnreadableFolder(console, folder);
-        return false;
-    }
-    for (const ListedFile& file : listed.files) {
-        if (recognise(lowerCased(file.name)).kind == FileKind::kNone) continue;
-        FileBytes bytes;
-        if (ReadStatus status = readGameFile(folder, file, bytes); status != ReadStatus::kRead) {
-            if (reportUnreadFile(console, file.name, status)) continue;
-            return false;
-        }
-        loadCsvText(store, base, console, file.name, bytes.view());
-    }
-    return true;
+    ConsoleDiagnostics sink(console);
+    return loadCsvFiles(store, base, sink, folder);
 }
 
 }  // namespace kiro

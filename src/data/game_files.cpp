@@ -12,8 +12,7 @@
 #include <cstring>
 #include <memory>
 
-#include "console/console.h"
-#include "messages.h"
+#include "data/load_diagnostics.h"
 
 namespace kiro {
 namespace {
@@ -183,27 +182,39 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
     }
 }
 
-std::string_view unreadFileText(ReadStatus status) {
+namespace {
+
+DiagnosticKind unreadFileKind(ReadStatus status) {
     switch (status) {
-        case ReadStatus::kNotRegular: return msg::NOT_REGULAR_FILE;
-        case ReadStatus::kTooLarge: return msg::FILE_TOO_LARGE;
+        case ReadStatus::kNotRegular: return DiagnosticKind::kNotRegularFile;
+        case ReadStatus::kTooLarge: return DiagnosticKind::kFileTooLarge;
         case ReadStatus::kOpenFailed:
         case ReadStatus::kRead: break;
     }
-    return msg::OPEN_FAILED;
+    return DiagnosticKind::kOpenFailed;
 }
 
-bool reportUnreadFile(Console& console, const std::string& name, ReadStatus status) {
-    console.writeText(name);
-    console.writeText(unreadFileText(status));
-    console.endLine();
-    return status == ReadStatus::kNotRegular;
-}
+}  // namespace
 
-void reportUnreadableFolder(Console& console, const std::string& folder) {
-    console.writeText(folder);
-    console.writeText(msg::FOLDER_UNREADABLE);
-    console.endLine();
+bool readGameFolder(const std::string& folder, std::string_view extension, DiagnosticSink& sink,
+                    const WantedFile& wanted, const FileLoad& load) {
+    const GameFolder listed = listGameFolder(folder, extension);
+    if (listed.error != 0) {
+        sink.report({.kind = DiagnosticKind::kFolderUnreadable, .shownAs = folder, .systemError = listed.error});
+        return false;
+    }
+    for (const ListedFile& file : listed.files) {
+        if (!wanted(file.name)) continue;
+        FileBytes bytes;
+        if (ReadStatus status = readGameFile(folder, file, bytes); status != ReadStatus::kRead) {
+            const DiagnosticKind kind = unreadFileKind(status);
+            sink.report({.kind = kind, .file = file.name, .shownAs = file.name});
+            if (diagnosticRow(kind).effect == DiagnosticEffect::kSkipsFile) continue;
+            return false;
+        }
+        load(file.name, bytes);
+    }
+    return true;
 }
 
 bool LineReader::next(std::string_view& line) {

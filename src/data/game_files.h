@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,7 +14,7 @@
 
 namespace kiro {
 
-class Console;
+class DiagnosticSink;
 
 // The largest file the loaders read. Real games' files are a few megabytes
 // (even a script corpus of a million lines is 30 MB); a larger file is a
@@ -63,16 +64,14 @@ ReadStatus readGameFile(const std::string& folder, const ListedFile& file, FileB
 bool readWholeFile(const std::string& path, std::string& bytes);
 bool readWholeFile(const std::string& path, FileBytes& bytes);
 
-// What the loaders say after a file's name when they do not read it.
-std::string_view unreadFileText(ReadStatus status);
-
-// Prints the loader message for a file that was not read. True when loading
-// goes on: a file that is not regular is skipped, any other failure ends the
-// game.
-bool reportUnreadFile(Console& console, const std::string& name, ReadStatus status);
-
-// Prints that a folder cannot be listed (loading then ends).
-void reportUnreadableFolder(Console& console, const std::string& folder);
+// The loaders' walk over a folder: lists it, reads every listed file that
+// `wanted` accepts and hands its bytes to `load`. A file or folder that is
+// not read is reported to `sink`; false when that ends loading (only a file
+// that is not regular is skipped).
+using WantedFile = std::function<bool(const std::string& name)>;
+using FileLoad = std::function<void(const std::string& name, FileBytes& bytes)>;
+bool readGameFolder(const std::string& folder, std::string_view extension, DiagnosticSink& sink,
+                    const WantedFile& wanted, const FileLoad& load);
 
 // Walks the lines of a file's bytes: each line runs up to a line feed, a CR
 // just before the line feed is not part of it, and a last line without a

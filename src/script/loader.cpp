@@ -10,20 +10,30 @@
 
 #include <memory>
 
-#include "console/console.h"
 #include "data/game_files.h"
-#include "messages.h"
+#include "data/load_diagnostics.h"
+#include "script/errors.h"
 #include "script/statement_classifier.h"
 #include "script/text.h"
 
 namespace kiro {
 namespace {
 
+DiagnosticKind failureKind(StatementFailure why) {
+    switch (why) {
+    case StatementFailure::NoOperator: return DiagnosticKind::kNoAssignOperator;
+    case StatementFailure::StringOperator: return DiagnosticKind::kNoStringAssignOperator;
+    case StatementFailure::UnknownWord:
+    case StatementFailure::None: break;
+    }
+    return DiagnosticKind::kUnknownWord;
+}
+
 // The state of loading one file, whose bytes the program keeps.
 class FileLoader {
 public:
-    FileLoader(ScriptProgram& program, Console& console, const std::string& fileName, std::span<char> bytes)
-        : program_(program), console_(console), fileName_(fileName), bytes_(bytes), lines_(program.lineStore()) {}
+    FileLoader(ScriptProgram& program, DiagnosticSink& sink, const std::string& fileName, std::span<char> bytes)
+        : program_(program), sink_(sink), fileName_(fileName), bytes_(bytes), lines_(program.lineStore()) {}
     // The last function gets its lines also when loading stops with an error.
     ~FileLoader() { finishFunction(); }
     FileLoader(const FileLoader&) = delete;
@@ -40,13 +50,10 @@ private:
     void finishFunction();
     void appendNoOp(std::int32_t lineNumber) { appendLine(LineRecord::kNoOp, nullptr, lineNumber); }
     std::string_view upperCasedInPlace(std::string_view text);
-    void writeLocation(std::int32_t lineNumber);
-    void warnOutsideFunction(std::int32_t lineNumber, std::string_view text, std::string_view what);
-    void warnStatementOutsideFunction(std::int32_t lineNumber, std::string_view text);
-    void warnStatementFailure(std::int32_t lineNumber, std::string_view text, StatementFailure why);
+    void report(DiagnosticKind kind, std::int32_t lineNumber, std::string_view text);
 
     ScriptProgram& program_;
-    Console& console_;
+    DiagnosticSink& sink_;
     const std::string& fileName_;
     std::span<char> bytes_;
     LineStore& lines_;
@@ -99,7 +106,7 @@ void FileLoader::loadHeader(std::string_view name, std::int32_t lineNumber) {
 
 void FileLoader::loadLabel(std::string_view fromDollar, std::int32_t lineNumber) {
     if (!current_) {
-        warnOutsideFunction(lineNumber, fromDollar, msg::LABEL_OUTSIDE_FUNCTION);
+        report(DiagnosticKind::kLabelOutsideFunction, lineNumber, fromDollar);
         return;
     }
     std::string_view name = upperCasedInPlace(fromDollar.substr(1));
@@ -110,7 +117,7 @@ void FileLoader::loadLabel(std::string_view fromDollar, std::int32_t lineNumber)
 // Attribute words match exactly: "#single" and "#SINGLE " are invalid.
 void FileLoader::loadAttribute(std::string_view fromHash, std::int32_t lineNumber) {
     if (!current_) {
-        warnOutsideFunction(lineNumber, fromHash, msg::ATTRIBUTE_OUTSIDE_FUNCTION);
+        report(DiagnosticKind::kAttributeOutsideFunction, lineNumber, fromHash);
         return;
     }
     static constexpr std::string_view kAttributeWords[] = {"SINGLE", "PRI", "LATER"};  // by AttributeCode
@@ -122,112 +129,75 @@ void FileLoader::loadAttribute(std::string_view fromHash, std::int32_t lineNumbe
             known = true;
         }
     }
-    if (!known) {
-        writeLocation(lineNumber);
-        console_.writeText(msg::AT_LINE);
-        console_.writeText(word);
-        console_.writeText(msg::INVALID_ATTRIBUTE);
-        console_.endLine();
-    }
+    if (!known) report(DiagnosticKind::kInvalidAttribute, lineNumber, word);
     appendNoOp(lineNumber);
 }
 
 void FileLoader::loadStatement(std::string_view fromFirst, std::int32_t lineNumber) {
     if (!current_) {
-        warnStatementOutsideFunction(lineNumber, fromFirst);
+        report(DiagnosticKind::kStatementOutsideFunction, lineNumber, fromFirst);
         return;
     }
     std::string_view statement = fromFirst[0] == '?' ? fromFirst.substr(1) : fromFirst;
     StatementFailure failure = classifyStatement(statement, word_, scratch_);
     if (failure != StatementFailure::None) {
-        warnStatementFailure(lineNumber, statement, failure);
+        report(failureKind(failure), lineNumber, statement);
         return;
     }
     appendLine(LineRecord::kStatement, statement.data(), lineNumber);
 }
 
-// "(file)N" opens every loader warning.
-void FileLoader::writeLocation(std::int32_t lineNumber) {
-    console_.writeText(msg::LOAD_LINE_OPEN);
-    console_.writeText(fileName_);
-    console_.writeText(msg::LOAD_LINE_CLOSE);
-    console_.writeNumber(lineNumber);
-}
-
-void FileLoader::warnOutsideFunction(std::int32_t lineNumber, std::string_view text, std::string_view what) {
-    writeLocation(lineNumber);
-    console_.writeText(msg::NO_FUNCTION_YET);
-    console_.writeText(text);
-    console_.writeText(what);
-    console_.endLine();
-}
-
-// Unlike the label and attribute warnings, this one puts the statement on
-// a line of its own.
-void FileLoader::warnStatementOutsideFunction(std::int32_t lineNumber, std::string_view text) {
-    writeLocation(lineNumber);
-    console_.writeText(msg::NO_FUNCTION_YET);
-    console_.endLine();
-    console_.writeText(text);
-    console_.endLine();
-    console_.writeText(msg::STATEMENT_OUTSIDE_FUNCTION);
-    console_.endLine();
-}
-
-void FileLoader::warnStatementFailure(std::int32_t lineNumber, std::string_view text, StatementFailure why) {
-    writeLocation(lineNumber);
-    console_.writeText(msg::AT_LINE_OF);
-    console_.endLine();
-    console_.writeText(text);
-    console_.endLine();
-    switch (why) {
-    case StatementFailure::NoOperator: console_.writeText(msg::NO_ASSIGN_OPERATOR); break;
-    case StatementFailure::StringOperator: console_.writeText(msg::NO_STRING_ASSIGN_OPERATOR); break;
-    case StatementFailure::UnknownWord:
-    case StatementFailure::None: console_.writeText(msg::UNKNOWN_WORD); break;
-    }
-    console_.endLine();
+void FileLoader::report(DiagnosticKind kind, std::int32_t lineNumber, std::string_view text) {
+    sink_.report({.kind = kind, .file = fileName_, .shownAs = fileName_, .line = lineNumber, .text = text});
 }
 
 }  // namespace
 
 namespace {
 
-// Loads bytes the program already keeps.
-void loadKeptText(ScriptProgram& program, Console& console, const std::string& fileName, std::span<char> bytes) {
-    console.writeText(fileName);
-    console.writeText(msg::FILE_LOADING);
-    console.endLine();
-    FileLoader loader(program, console, fileName, bytes);
+// Loads bytes the program already keeps. A line that throws the array
+// error is reported before the error goes on.
+void loadKeptText(ScriptProgram& program, DiagnosticSink& sink, const std::string& fileName, std::span<char> bytes) {
+    sink.report({.kind = DiagnosticKind::kLoadingFile, .file = fileName, .shownAs = fileName});
+    FileLoader loader(program, sink, fileName, bytes);
     LineReader reader(std::string_view(bytes.data(), bytes.size()));
     std::string_view line;
-    while (reader.next(line)) loader.loadLine(line, reader.lineNumber());
+    try {
+        while (reader.next(line)) loader.loadLine(line, reader.lineNumber());
+    } catch (const ArrayError&) {
+        sink.report({.kind = DiagnosticKind::kStatementCutInCharacter,
+                     .file = fileName,
+                     .shownAs = fileName,
+                     .line = reader.lineNumber()});
+        throw;
+    }
 }
 
 }  // namespace
 
-void loadScriptText(ScriptProgram& program, Console& console, const std::string& fileName,
+void loadScriptText(ScriptProgram& program, DiagnosticSink& sink, const std::string& fileName,
                     std::string_view bytes) {
     auto copy = std::make_unique_for_overwrite<char[]>(bytes.size());
     std::copy(bytes.begin(), bytes.end(), copy.get());
-    loadKeptText(program, console, fileName, program.keepBytes(std::move(copy), bytes.size()));
+    loadKeptText(program, sink, fileName, program.keepBytes(std::move(copy), bytes.size()));
+}
+
+void loadScriptText(ScriptProgram& program, Console& console, const std::string& fileName,
+                    std::string_view bytes) {
+    ConsoleDiagnostics sink(console);
+    loadScriptText(program, sink, fileName, bytes);
+}
+
+bool loadScriptFiles(ScriptProgram& program, DiagnosticSink& sink, const std::string& folder) {
+    auto everyFile = [](const std::string&) { return true; };
+    return readGameFolder(folder, ".kst", sink, everyFile, [&](const std::string& name, FileBytes& bytes) {
+        loadKeptText(program, sink, name, program.keepBytes(std::move(bytes.data), bytes.size));
+    });
 }
 
 bool loadScriptFiles(ScriptProgram& program, Console& console, const std::string& folder) {
-    const GameFolder listed = listGameFolder(folder, ".kst");
-    if (listed.error != 0) {
-        reportUnreadableFolder(console, folder);
-        return false;
-    }
-    for (const ListedFile& file : listed.files) {
-        FileBytes bytes;
-        if (ReadStatus status = readGameFile(folder, file, bytes); status != ReadStatus::kRead) {
-            if (reportUnreadFile(console, file.name, status)) continue;
-            return false;
-        }
-        loadKeptText(program, console, file.name, program.keepBytes(std::move(bytes.data), bytes.size));
-    }
-    return true;
+    ConsoleDiagnostics sink(console);
+    return loadScriptFiles(program, sink, folder);
 }
 
 }  // namespace kiro

@@ -1,6 +1,6 @@
 // Loads a game the way kiro does at start-up (csv/ first, then kst/, file
 // by file in listing order), keeping what the checks need and turning
-// every loader message into a finding.
+// everything the loaders report into a finding.
 #pragma once
 
 #include <cstdint>

@@ -5,10 +5,8 @@
 #include <algorithm>
 
 #include "checks.h"
-#include "console/console.h"
 #include "data/csv_loader.h"
 #include "data/game_files.h"
-#include "script/errors.h"
 
 namespace kiro::check {
 namespace {
@@ -45,23 +43,6 @@ void checkFile(const std::string& path, std::string_view bytes, Findings& findin
         findings.add(path, lineCount(bytes) + 1, "the last line has no line feed, so kiro drops it (end it with a line feed to keep it)");
 }
 
-// kiro opens only the CSV names its loader recognises. A one-line text that
-// no recognised kind accepts silently makes the loader either complain or
-// throw, while an unrecognised name does nothing.
-bool csvNameIsRead(const std::string& fileName) {
-    VariableStore store;
-    GameBase base;
-    StringConsoleIo io;
-    try {
-        Console console(io);
-        loadCsvText(store, base, console, fileName, "x\n");
-        console.flush();
-    } catch (const ArrayError&) {
-        return true;
-    }
-    return !io.output.empty();
-}
-
 void checkFolder(const std::string& gameDir, const std::string& folder, std::string_view extension,
                  bool (*isRead)(const std::string& fileName), Findings& findings) {
     const std::string dir = gameDir + "/" + folder;
@@ -77,7 +58,7 @@ void checkFolder(const std::string& gameDir, const std::string& folder, std::str
 }  // namespace
 
 void checkLineEnds(const std::string& gameDir, Findings& findings) {
-    checkFolder(gameDir, "csv", ".csv", csvNameIsRead, findings);
+    checkFolder(gameDir, "csv", ".csv", isCsvFileRead, findings);
     checkFolder(gameDir, "kst", ".kst", [](const std::string&) { return true; }, findings);
 }
 

@@ -291,7 +291,7 @@ std::vector<std::string> runSections(const std::string& file, const std::vector<
             writeFile(path, (s.has("append") && fs::exists(path) ? readFile(path) : "") + bodyBytes(s));
         } else if (s.kind == "dir") fs::create_directories(dir / s.path);
         else if (s.kind == "fifo" || s.kind == "symlink" || s.kind == "sparse") makeSpecialFile(dir, s);
-        else if (s.kind == "game") copyUtf8Game(dir, fs::path(setup.sourceRoot) / s.path);
+        else if (s.kind == "game" && setup.baseGame.empty()) copyUtf8Game(dir, fs::path(setup.sourceRoot) / s.path);
         else if (s.kind == "mask") for (const auto& l : s.lines) masks.emplace_back(l);
         else if (s.kind == "env") env.insert(env.end(), s.flags.begin(), s.flags.end());
         else if (s.kind == "stdin" && s.has("append")) runs.back().input += bodyBytes(s);

@@ -12,7 +12,8 @@ namespace kiro::cases {
 struct CaseSetup {
     std::string kiro;        // the engine binary
     std::string sourceRoot;  // what `-- game PATH` is relative to
-    std::string baseGame;    // a Shift-JIS game folder whose csv/ and kst/ every case starts from; may be empty
+    std::string baseGame;    // a Shift-JIS game folder whose csv/ and kst/ every case starts from (then
+                             // `-- game` sections, written for the repository's runner, are skipped); may be empty
     int timeoutSeconds = 60;
 };
 

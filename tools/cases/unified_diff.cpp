@@ -49,8 +49,8 @@ void alignMiddle(const std::vector<std::string>& a, const std::vector<std::strin
     std::size_t i = 0, j = 0;
     while (i < n || j < m) {
         if (i < n && j < m && a[a0 + i] == b[b0 + j]) edits.push_back({' ', a0 + i++, b0 + j++});
-        else if (j < m && (i == n || lcs[i][j + 1] >= lcs[i + 1][j])) edits.push_back({'+', a0 + i, b0 + j++});
-        else edits.push_back({'-', a0 + i++, b0 + j});
+        else if (i < n && (j == m || lcs[i + 1][j] >= lcs[i][j + 1])) edits.push_back({'-', a0 + i++, b0 + j});
+        else edits.push_back({'+', a0 + i, b0 + j++});
     }
 }
 

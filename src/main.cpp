@@ -1,8 +1,10 @@
 // kiro: runs the game in the current directory.
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "app/startup.h"
+#include "console/clock.h"
 #include "console/console.h"
 #include "kiro_version.h"
 
@@ -27,6 +29,12 @@ bool answeredOption(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (answeredOption(argc, argv)) return 0;
+    // A fixed seed or time that cannot be read is never ignored: the run
+    // would not be the reproducible one that was asked for.
+    if (const std::string problem = kiro::configureClock(); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 2;
+    }
     kiro::StdConsoleIo io;
     kiro::Console console(io);
     return kiro::runProgram(console);

@@ -5,13 +5,13 @@
 #include "app/startup.h"
 
 #include <algorithm>
-#include <ctime>
 #include <exception>
 #include <new>
 #include <stdexcept>
 
 #include "app/game_loop.h"
 #include "app/title_screen.h"
+#include "console/clock.h"
 #include "console/console.h"
 #include "data/csv_loader.h"
 #include "data/game_files.h"
@@ -53,7 +53,7 @@ constexpr std::int32_t kClearedArrays[] = {kItem, kFlag};
 // The player's character comes from template 0; the game may name one more
 // to be present from the start (a slot of 100 or more is an array error).
 void prepareNewGame(VariableStore& store, const GameBase& base) {
-    store.seedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
+    store.seedRandom(newGameSeed());
     store.addCharacter(store.templateAt(0));
     if (base.initialCharacter >= 0) store.addCharacter(store.templateAt(base.initialCharacter));
     for (std::int32_t code : kClearedArrays) std::fill(store.global(code).begin(), store.global(code).end(), 0);

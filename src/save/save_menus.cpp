@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "console/clock.h"
 #include "data/game_files.h"
 #include "messages.h"
 #include "save/save_file.h"
@@ -74,7 +75,7 @@ bool confirmOverwrite(Console& console) {
 // The save description's time stamp, local time: 2006年03月14日 09:05:07
 // followed by one space.
 std::string timeStamp() {
-    std::time_t now = std::time(nullptr);
+    std::time_t now = clockNow();
     std::tm t{};
     localtime_r(&now, &t);
     auto piece = [](std::string_view s) { return static_cast<int>(s.size()); };

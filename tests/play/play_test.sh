@@ -5,6 +5,7 @@
 # the terminal.
 set -euo pipefail
 play=$1
+kiro_test=$(dirname "$play")/kiro-test
 game=$(mktemp -d)
 engine=
 trap 'rm -rf "$game"; [ -z "$engine" ] || kill -KILL "$engine" 2>/dev/null || true' EXIT
@@ -68,6 +69,19 @@ printf '@EVENTFIRST\nPRINTL \033[31m赤\033[0m\a\177|\r|\r\nQUIT\n' | script
 out=$(printf '0\n' | "$play" "$game")
 grep -q '^␛\[31m赤␛\[0m␇␡|␍|$' <<<"$out" || fail "control characters not shown in: $(od -c <<<"$out" | tail -5)"
 [[ "$out" != *$'\033'* && "$out" != *$'\a'* ]] || fail "a raw control character reached the terminal"
+
+# --input types a file's lines before the keyboard's; --transcript has the
+# typed lines marked, each where it met the game; --record writes a case
+# (with the --seed given and a time chosen) that kiro-test passes at once.
+printf '@EVENTFIRST\nPRINTFORML 乱数：{RAND:1000}\nINPUTS\nPRINTFORML 入力：%%RESULTS:0%%\nINPUT\nQUIT\n' | script
+mkdir "$game/tests" && printf '0\n能力\n' > "$game/first.txt"
+out=$(printf '7\n' | "$play" --record "$game/tests/rec.case" --transcript "$game/t.txt" --input "$game/first.txt" --seed 5 "$game")
+grep -q '^入力：能力$' <<<"$out" || fail "--input was not typed first: $out"
+[ "$(sed -n '/^> 0$/,$p' "$game/t.txt" | sed '/^---*$/d; s/乱数：[0-9]*$/乱数：N/')" = "$(printf '%s\n' '> 0' '乱数：N' '> 能力' '入力：能力' '> 7')" ] ||
+  fail "transcript out of order: $(cat "$game/t.txt")"
+grep -q '^-- env KIRO_SEED=5 KIRO_TIME=....-..-..T..:..:..$' "$game/tests/rec.case" || fail "no seed and time: $(cat "$game/tests/rec.case")"
+[ "$("$kiro_test" "$game" | tail -1)" = "1 passed, 0 failed" ] || fail "the recorded case does not replay: $("$kiro_test" "$game")"
+rm -r "$game/tests" "$game/first.txt" "$game/t.txt"
 
 # SIGTERM to kiro-play ends its engine, here busy in an endless loop, before
 # kiro-play exits with 128 + 15.

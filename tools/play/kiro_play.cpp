@@ -16,10 +16,16 @@
 // A game kept in UTF-8 is played from its Shift-JIS working copy inside the
 // game folder (see game_folder.h), refreshed first when a source changed.
 //
-//   kiro-play [GAME-DIRECTORY]    (default: the bundled sample game)
+//   kiro-play [OPTION...] [GAME-DIRECTORY]    (default: the bundled sample game)
+//
+// --record writes the session as a case for kiro-test, --transcript as a
+// readable text; --input types a file's lines first; --seed, --time and
+// --trace set the engine's KIRO_SEED, KIRO_TIME and KIRO_TRACE.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,8 +33,11 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 
 #include "command_line.h"
@@ -151,9 +160,48 @@ pid_t startEngine(const std::string& engine, const char* gameDir, const struct s
 
 // Shuttles bytes between the terminal and the engine until the engine
 // closes its output or a stop signal arrives.
+// What a session leaves besides the terminal: the bytes typed and shown
+// (for --record) and a readable transcript (for --transcript).
+struct SessionLog {
+    bool recording = false;
+    std::string typed;  // Shift-JIS, as the engine received it
+    std::string shown;  // Shift-JIS, as the engine wrote it
+    std::ofstream transcript;
+    bool transcriptAtLineStart = true;
+
+    void toTranscript(const std::string& text) {
+        if (!transcript.is_open() || text.empty()) return;
+        transcript << text;
+        transcript.flush();
+        transcriptAtLineStart = text.back() == '\n';
+    }
+    // A line the player typed, marked "> " and on a line of its own.
+    void typedLine(const std::string& sjisLine) {
+        if (!transcript.is_open()) return;
+        std::string line = kiro::TerminalText().feed(kiro::text::utf8Of(sjisLine), true);
+        if (line.empty() || line.back() != '\n') line += '\n';
+        toTranscript((transcriptAtLineStart ? "> " : "\n> ") + line);
+    }
+};
+
+// True when the engine sits in a read of its standard input (Linux's view
+// of its current system call); nothing when that cannot be seen.
+std::optional<bool> engineWaitsForInput(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/syscall");
+    std::string number, fd;
+    if (!(in >> number)) return std::nullopt;  // "running" while it runs
+    in >> fd;
+    return number == std::to_string(SYS_read) && fd == "0x0";
+}
+
 class Relay {
 public:
-    Relay(int toEngine, int fromEngine, int wake) : toEngine_(toEngine), fromEngine_(fromEngine), wake_(wake) {}
+    Relay(int toEngine, int fromEngine, int wake, SessionLog& log, pid_t engine)
+        : toEngine_(toEngine), fromEngine_(fromEngine), wake_(wake), log_(log), engine_(engine),
+          pacing_(log.transcript.is_open()) {}
+
+    // Input typed before the keyboard's (--input FILE).
+    void type(const std::string& utf8) { accept(up_.feed(utf8.data(), utf8.size())); }
     // An engine still reading once its output has ended sees the end of its
     // input, rather than waiting for input nobody relays.
     ~Relay() {
@@ -165,16 +213,22 @@ public:
 
     void run() {
         while (stopSignal == 0) {
+            if (toEngine_ >= 0 && !inputOpen_ && pending_.empty()) {
+                close(toEngine_);
+                toEngine_ = -1;
+            }
+            const bool paced = pacing_ && !pending_.empty() && toEngine_ >= 0;
             pollfd fds[4] = {
                 {fromEngine_, POLLIN, 0},
                 {wantsInput() ? STDIN_FILENO : -1, POLLIN, 0},
-                {toEngine_ >= 0 && !pending_.empty() ? toEngine_ : -1, POLLOUT, 0},
+                {toEngine_ >= 0 && !pending_.empty() && !paced ? toEngine_ : -1, POLLOUT, 0},
                 {wake_, POLLIN, 0},
             };
-            if (poll(fds, 4, -1) < 0) {
+            if (poll(fds, 4, paced ? 2 : -1) < 0) {
                 if (errno == EINTR) continue;
                 return;
             }
+            if (paced && !deliverOneLine()) return;
             if (fds[2].revents) deliver();
             if (fds[1].revents) readInput();
             if (fds[0].revents && !showOutput()) return;
@@ -193,12 +247,69 @@ private:
         ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
         if (retryable(n)) return;
         if (n > 0) {
-            pending_ += up_.feed(buf, static_cast<std::size_t>(n));
+            accept(up_.feed(buf, static_cast<std::size_t>(n)));
         } else {
-            pending_ += up_.feed("", 0, true);
+            accept(up_.feed("", 0, true));
             inputOpen_ = false;
         }
+        if (!pacing_) deliver();
+    }
+
+    void accept(const std::string& sjis) {
+        pending_ += sjis;
+        if (log_.recording) log_.typed += sjis;
+    }
+
+    // With a transcript, the typed lines go to the engine one at a time,
+    // each when the engine waits for it with everything before it shown, so
+    // the transcript has every line where the player's input met the game.
+    // False once the engine's output has ended.
+    bool deliverOneLine() {
+        std::optional<bool> waits = engineWaitsForInput(engine_);
+        if (!waits) {  // cannot be seen here: everything goes as it comes
+            pacing_ = false;
+            deliver();
+            return true;
+        }
+        int unread = 0;
+        if (!*waits || ioctl(toEngine_, FIONREAD, &unread) != 0 || unread > 0) return true;
+        for (;;) {  // what the engine wrote before it began to wait
+            char buf[65536];
+            ssize_t n = read(fromEngine_, buf, sizeof buf);
+            if (retryable(n)) break;
+            if (n <= 0) {
+                finishOutput();
+                return false;
+            }
+            show(buf, static_cast<std::size_t>(n));
+        }
+        std::size_t end = pending_.find('\n');
+        if (end == std::string::npos && inputOpen_) return true;  // the line is not complete yet
+        end = end == std::string::npos ? pending_.size() : end + 1;
+        const std::string line = pending_.substr(0, end);
+        log_.typedLine(line);
+        std::string rest = pending_.substr(end);
+        pending_ = line;
         deliver();
+        pending_ += rest;
+        if (toEngine_ >= 0 && !inputOpen_ && pending_.empty()) {
+            close(toEngine_);
+            toEngine_ = -1;
+        }
+        return true;
+    }
+
+    void show(const char* data, std::size_t size) {
+        if (log_.recording) log_.shown.append(data, size);
+        const std::string text = shown_.feed(down_.feed(data, size));
+        log_.toTranscript(text);
+        writeAll(STDOUT_FILENO, text);
+    }
+
+    void finishOutput() {
+        const std::string text = shown_.feed(down_.feed("", 0, true), true);
+        log_.toTranscript(text);
+        writeAll(STDOUT_FILENO, text);
     }
 
     // Writes what the engine will take now; closes its input once the
@@ -214,7 +325,7 @@ private:
             }
             pending_.erase(0, static_cast<std::size_t>(n));
         }
-        if (toEngine_ >= 0 && !inputOpen_ && pending_.empty()) {
+        if (toEngine_ >= 0 && !inputOpen_ && pending_.empty() && !pacing_) {
             close(toEngine_);
             toEngine_ = -1;
         }
@@ -226,14 +337,17 @@ private:
         ssize_t n = read(fromEngine_, buf, sizeof buf);
         if (retryable(n)) return true;
         if (n <= 0) {
-            writeAll(STDOUT_FILENO, shown_.feed(down_.feed("", 0, true), true));
+            finishOutput();
             return false;
         }
-        writeAll(STDOUT_FILENO, shown_.feed(down_.feed(buf, static_cast<std::size_t>(n))));
+        show(buf, static_cast<std::size_t>(n));
         return true;
     }
 
     int toEngine_, fromEngine_, wake_;
+    SessionLog& log_;
+    pid_t engine_;
+    bool pacing_;
     kiro::text::StreamConverter down_{"UTF-8", "CP932"};  // engine -> terminal
     kiro::text::StreamConverter up_{"CP932", "UTF-8"};    // terminal -> engine, '?' for what Shift-JIS lacks
     kiro::TerminalText shown_;
@@ -257,10 +371,12 @@ int waitForEngine(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-constexpr const char* kUsage = "usage: kiro-play [GAME-DIRECTORY]";
+constexpr const char* kUsage =
+    "usage: kiro-play [--record CASE] [--transcript FILE] [--input FILE] [--seed N] [--time T] [--trace FILE] "
+    "[GAME-DIRECTORY]";
 
 constexpr const char* kHelp =
-    "usage: kiro-play [GAME-DIRECTORY]\n"
+    "usage: kiro-play [OPTION...] [GAME-DIRECTORY]\n"
     "\n"
     "Plays a game on this UTF-8 terminal: runs kiro in the game folder and converts\n"
     "between its Shift-JIS and UTF-8 as the text goes by. Without a folder it plays\n"
@@ -272,8 +388,122 @@ constexpr const char* kHelp =
     "there: its saves go to .kiro/ too, and a refresh never touches them.\n"
     "Typed characters that Shift-JIS cannot hold reach the game as one '?' each.\n"
     "\n"
+    "Options:\n"
+    "  --record CASE      write the session as a case for kiro-test: the lines typed,\n"
+    "                     the output and exit status, and the seed and time it ran\n"
+    "                     with (chosen now unless --seed, --time or KIRO_SEED and\n"
+    "                     KIRO_TIME fix them)\n"
+    "  --transcript FILE  write the whole session, the typed lines marked \"> \"\n"
+    "  --input FILE       type the lines of FILE first, then read the keyboard\n"
+    "  --seed N           KIRO_SEED=N: a new game's RAND starts from N\n"
+    "  --time T           KIRO_TIME=T (YYYY-MM-DDTHH:MM:SS): the engine's clock\n"
+    "  --trace FILE       KIRO_TRACE=FILE for the engine (no trace is written yet)\n"
+    "\n"
     "Exit status: the engine's; 128 + N when stopped by signal N; 2 when the game\n"
     "cannot be started.\n";
+
+struct Options {
+    std::string record, transcript, input;
+    const char* game = KIRO_SAMPLE_GAME;
+};
+
+// Reads the options; false for a call that cannot be understood. --seed,
+// --time and --trace go straight to the engine's environment.
+bool readOptions(int argc, char** argv, Options& options) {
+    bool gameGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.size() > 1 && arg[0] == '-') {
+            if (i + 1 >= argc) return false;
+            const char* value = argv[++i];
+            if (arg == "--record") options.record = value;
+            else if (arg == "--transcript") options.transcript = value;
+            else if (arg == "--input") options.input = value;
+            else if (arg == "--seed") setenv("KIRO_SEED", value, 1);
+            else if (arg == "--time") setenv("KIRO_TIME", value, 1);
+            else if (arg == "--trace") setenv("KIRO_TRACE", value, 1);
+            else return false;
+        } else if (gameGiven) {
+            return false;
+        } else {
+            options.game = argv[i];
+            gameGiven = true;
+        }
+    }
+    return true;
+}
+
+std::optional<std::string> readWhole(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A recorded session must replay: the seed and time it runs with are fixed
+// now when the caller has not fixed them.
+void fixSeedAndTime() {
+    const std::time_t now = std::time(nullptr);
+    if (!std::getenv("KIRO_SEED")) setenv("KIRO_SEED", std::to_string(static_cast<std::uint32_t>(now)).c_str(), 1);
+    if (!std::getenv("KIRO_TIME")) {
+        std::tm t{};
+        localtime_r(&now, &t);
+        char text[32];
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &t);
+        setenv("KIRO_TIME", text, 1);
+    }
+}
+
+// A body line of a case: a line that would read as a section header keeps
+// its first '-' as the escape \x2D.
+std::string caseLine(const std::string& line) { return line.rfind("-- ", 0) == 0 ? "\\x2D" + line.substr(1) : line; }
+
+// A case section: its header (with noeol when the text does not end in a
+// line feed) and the text's lines.
+std::string caseSection(const std::string& header, const std::string& utf8) {
+    std::string out = header + (utf8.empty() || utf8.back() == '\n' ? "\n" : " noeol\n");
+    std::istringstream lines(utf8);
+    for (std::string line; std::getline(lines, line);) out += caseLine(line) + "\n";
+    return out;
+}
+
+// A save file as a raw case section: printable ASCII and line feeds as they
+// are, every other byte (the backslash too) as \xNN.
+std::string saveSection(const std::string& name, const std::string& bytes) {
+    std::string body;
+    for (unsigned char c : bytes) {
+        if (c == '\n' || (c >= 0x20 && c < 0x7F && c != '\\')) {
+            body += static_cast<char>(c);
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            body += escaped;
+        }
+    }
+    return caseSection("-- file " + name + " raw", body);
+}
+
+// The saves the session starts from, so that its case replays from them.
+std::string savesBefore(const std::string& folder) {
+    std::string sections;
+    for (int slot = 0; slot < 20; ++slot) {
+        char name[16];
+        std::snprintf(name, sizeof name, "save%02d.sav", slot);
+        if (std::optional<std::string> bytes = readWhole(folder + "/" + name)) sections += saveSection(name, *bytes);
+    }
+    return sections;
+}
+
+bool writeRecording(std::ofstream& out, const char* game, const std::string& saves, const SessionLog& log,
+                    int status) {
+    out << "-- note recorded by kiro-play from " << game << "\n"
+        << "-- env KIRO_SEED=" << std::getenv("KIRO_SEED") << " KIRO_TIME=" << std::getenv("KIRO_TIME") << "\n"
+        << saves
+        << caseSection("-- stdin", kiro::text::utf8Of(log.typed))
+        << caseSection("-- stdout", kiro::text::utf8Of(log.shown)) << "-- exit " << status << "\n";
+    return static_cast<bool>(out.flush());
+}
 
 // The folder the engine runs in, or empty after saying why there is none.
 std::string prepareGame(const char* gameDir) {
@@ -299,14 +529,39 @@ std::string prepareGame(const char* gameDir) {
 
 int main(int argc, char** argv) {
     if (std::optional<int> answered = kiro::text::answerStandardOption(argc, argv, "kiro-play", kHelp)) return *answered;
-    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) return kiro::text::usageError("kiro-play", kUsage);
+    Options options;
+    if (!readOptions(argc, argv, options)) return kiro::text::usageError("kiro-play", kUsage);
     if (!kiro::text::cp932Available()) {
         std::fprintf(stderr, "kiro-play: this system cannot convert Shift-JIS (CP932)\n");
         return 2;
     }
-    const std::string game = prepareGame(argc > 1 ? argv[1] : KIRO_SAMPLE_GAME);
+    std::optional<std::string> typedFirst;
+    if (!options.input.empty() && !(typedFirst = readWhole(options.input))) {
+        std::fprintf(stderr, "kiro-play: cannot read %s\n", options.input.c_str());
+        return 2;
+    }
+    SessionLog log;
+    log.recording = !options.record.empty();
+    std::ofstream record;
+    if (log.recording) {
+        fixSeedAndTime();
+        record.open(options.record, std::ios::binary | std::ios::trunc);
+        if (!record) {
+            std::fprintf(stderr, "kiro-play: cannot write %s\n", options.record.c_str());
+            return 2;
+        }
+    }
+    if (!options.transcript.empty()) {
+        log.transcript.open(options.transcript, std::ios::binary | std::ios::trunc);
+        if (!log.transcript) {
+            std::fprintf(stderr, "kiro-play: cannot write %s\n", options.transcript.c_str());
+            return 2;
+        }
+    }
+    const std::string game = prepareGame(options.game);
     if (game.empty()) return 2;
     const char* gameDir = game.c_str();
+    const std::string saves = log.recording ? savesBefore(game) : std::string();
     int wake[2];
     if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::fprintf(stderr, "kiro-play: cannot start the engine\n");
@@ -320,6 +575,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kiro-play: cannot start the engine\n");
         return 2;
     }
-    Relay(toEngine, fromEngine, wake[0]).run();
-    return waitForEngine(pid);
+    {
+        Relay relay(toEngine, fromEngine, wake[0], log, pid);
+        if (typedFirst) relay.type(*typedFirst);
+        relay.run();
+    }
+    const int status = waitForEngine(pid);
+    if (log.recording && !writeRecording(record, options.game, saves, log, status)) {
+        std::fprintf(stderr, "kiro-play: cannot write %s\n", options.record.c_str());
+        return 2;
+    }
+    return status;
 }

@@ -79,7 +79,7 @@ struct Budget {
 bool runFunction(kiro::Runtime& rt, const kiro::FunctionDefinition& definition, Budget& budget,
                  const kiro::fuzz::DiscardingConsoleIo& io) {
     kiro::ScriptExecutor& top = *rt.topExecutor;
-    top.start(&definition, nullptr);
+    top.start(definition, kiro::FrameStart::TopLevel);
     try {
         while (top.step()) {
             if (--budget.steps <= 0 || io.written > kOutputBudget) return false;
@@ -89,8 +89,7 @@ bool runFunction(kiro::Runtime& rt, const kiro::FunctionDefinition& definition, 
         // an open IF or REPEAT at the end reaches the top level
     } catch (const kiro::ArrayError&) {
     }
-    top.idle = true;
-    rt.currentLine = nullptr;
+    top.finish();
     return true;
 }
 

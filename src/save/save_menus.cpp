@@ -13,7 +13,6 @@
 #include "data/game_files.h"
 #include "messages.h"
 #include "save/save_file.h"
-#include "script/errors.h"
 #include "script/executor.h"
 #include "script/runtime.h"
 #include "script/entry_points.h"
@@ -87,36 +86,16 @@ std::string timeStamp() {
     return std::string(buf, n > 0 ? std::min(static_cast<std::size_t>(n), sizeof buf - 1) : 0);
 }
 
-// Counts a SAVEINFO run as one level of nested calls, however it ends.
-class NestedRun {
-public:
-    explicit NestedRun(Runtime& rt) : depth_(rt.callDepth) {
-        if (depth_ >= kMaxCallDepth) throw CExecError(error_code::CallTooDeep);
-        ++depth_;
-    }
-    ~NestedRun() { --depth_; }
-    NestedRun(const NestedRun&) = delete;
-    NestedRun& operator=(const NestedRun&) = delete;
-
-private:
-    int& depth_;
-};
-
-// SAVEINFO runs on an executor of its own: topExecutor is suspended inside
-// the SAVEGAME line. That line is still the one being executed afterwards.
-// A SAVEINFO may itself open the save menu, and each slot number typed
-// there runs SAVEINFO again, so it shares the depth limit of CALL: without
-// it a stream of typed numbers would overflow the machine stack.
+// SAVEINFO runs in a frame of its own on top of the one running the
+// SAVEGAME line; it is not a CALLed function, so JUMP works there. A
+// SAVEINFO may itself open the save menu, and each slot number typed there
+// runs SAVEINFO again, so it shares the depth limit of CALL: without it a
+// stream of typed numbers would overflow the machine stack.
 void runSaveInfo(Runtime& rt) {
     const FunctionDefinition* info = rt.program.findFunction(entry_point::kSaveInfo);
     if (!info) return;
-    NestedRun nested(rt);
-    const ScriptLine* savingLine = rt.currentLine;
-    ScriptExecutor ex(rt);
-    ex.start(info, nullptr);
-    ex.runToEnd();
-    ex.idle = true;
-    rt.currentLine = savingLine;
+    NestedRun run(rt, *info, FrameStart::SaveInfo);
+    run.runToEnd();
 }
 
 // The description is built and the whole file composed before anything is

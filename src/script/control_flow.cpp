@@ -35,18 +35,6 @@ const FunctionDefinition& calledFunction(ScriptExecutor& ex, Operand& name) {
     return *went.definition;
 }
 
-// The executor for a CALL at the current depth, in the state of a newly
-// made one. Calls at one depth never overlap, so each depth keeps one
-// executor, and its stacks keep their room: a CALL allocates nothing.
-ScriptExecutor& freshCallee(Runtime& rt) {
-    const auto depth = static_cast<std::size_t>(rt.callDepth);
-    while (rt.callees.size() < depth) rt.callees.push_back(std::make_unique<ScriptExecutor>(rt));
-    ScriptExecutor& callee = *rt.callees[depth - 1];
-    callee.savedBranchStack.clear();  // start() resets the rest
-    callee.repeatCount = 0;
-    return callee;
-}
-
 // The index of the label's line in the running function, kept with the
 // function it was found in.
 std::int32_t labelLine(ScriptExecutor& ex, Operand& name) {
@@ -65,23 +53,6 @@ std::int32_t labelLine(ScriptExecutor& ex, Operand& name) {
 
 std::int32_t& resultVariable(ScriptExecutor& ex) { return ex.rt.store.at(kResult); }
 std::int32_t& countVariable(ScriptExecutor& ex) { return ex.rt.store.at(kCount); }
-
-// Clears the run state the way start() does; JUMP reuses it.
-void restartRun(ScriptExecutor& ex) {
-    ex.pc = 0;
-    ex.repeatLine = -1;
-    ex.loopExit = LOOP_NONE;
-    ex.branchStack.clear();
-}
-
-// Keeps Runtime::callDepth right however the nested run ends.
-struct CallDepth {
-    explicit CallDepth(int& d) : depth(d) { ++depth; }
-    ~CallDepth() { --depth; }
-    CallDepth(const CallDepth&) = delete;
-    CallDepth& operator=(const CallDepth&) = delete;
-    int& depth;
-};
 
 // The factor of TIMES: blanks, a sign, digits with an optional point and an
 // optional exponent; whatever follows is ignored, no number reads as 0.
@@ -212,21 +183,14 @@ StepOutcome execGoto(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
 }
 
 StepOutcome execCall(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
-    const FunctionDefinition& definition = calledFunction(ex, operands[0]);
-    if (ex.rt.callDepth >= kMaxCallDepth) throw CExecError(error_code::CallTooDeep);
-    CallDepth depth(ex.rt.callDepth);
-    ScriptExecutor& callee = freshCallee(ex.rt);
-    callee.start(&definition, &ex);
-    callee.runToEnd();
-    callee.idle = true;
-    ex.rt.currentLine = nullptr;
+    NestedRun call(ex.rt, calledFunction(ex, operands[0]), FrameStart::Call);
+    call.runToEnd();
     return StepOutcome::Next;
 }
 
 StepOutcome execJump(ScriptExecutor& ex, const ScriptLine&, Operands operands) {
-    if (ex.caller) throw CExecError(error_code::JumpFromCall);
-    ex.function = &calledFunction(ex, operands[0]);
-    restartRun(ex);
+    if (ex.origin == FrameStart::Call) throw CExecError(error_code::JumpFromCall);
+    ex.start(calledFunction(ex, operands[0]), FrameStart::Jump);
     return StepOutcome::Stay;
 }
 

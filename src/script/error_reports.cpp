@@ -65,14 +65,12 @@ std::string compose(ErrorClass errorClass, std::int32_t code, const std::string&
     return decimal(code);
 }
 
-// The line the executor was running when the error came out of its guard:
-// currentLine, or else the line at its pc (a CALLed function that fails at
-// its end clears currentLine, and the line at pc is then the CALL line).
-const ScriptLine* failingLine(const Runtime& rt, const ScriptExecutor& ex) {
-    if (rt.currentLine) return rt.currentLine;
-    if (ex.function && ex.pc >= 0 && static_cast<std::size_t>(ex.pc) < ex.function->lines.size())
-        return &ex.function->lines[static_cast<std::size_t>(ex.pc)];
-    return nullptr;
+// Script reports name a place only in a run that goes back to a top-level
+// run: the bottom frame of the chain is the game loop's.
+bool underTopLevelRun(const Runtime& rt) {
+    const ScriptExecutor* frame = rt.running;
+    while (frame && frame->caller) frame = frame->caller;
+    return frame && frame->origin == FrameStart::TopLevel;
 }
 
 void writeArrayBannerAndMessage(Console& console) {
@@ -81,13 +79,14 @@ void writeArrayBannerAndMessage(Console& console) {
     console.writeText(msg::ARRAY_ERROR_MESSAGE);
 }
 
-// "file N行目", N counted from the function's header: only while the
-// top-level executor is running a function.
+// "file N行目", N counted from the function's header: only while a frame
+// runs (an error escaped the top-level run; an error raised outside any
+// line, in a phase or the title screen, has no place).
 void writeTopLevelLocation(Runtime& rt) {
-    const ScriptExecutor* top = rt.topExecutor.get();
-    if (!top || !top->function || top->idle) return;
-    rt.console.writeText(top->function->sourceFile);
-    rt.console.writeText(decimal(std::int64_t{top->function->headerLine} + top->pc + 1));
+    const ScriptExecutor* frame = rt.running;
+    if (!frame || !frame->function) return;
+    rt.console.writeText(frame->function->sourceFile);
+    rt.console.writeText(decimal(std::int64_t{frame->function->headerLine} + frame->pc + 1));
     rt.console.writeText(msg::AT_LINE_PLAIN);
     rt.console.endLine();
 }
@@ -113,13 +112,13 @@ void printError(Console& console, const CExecError& error) { printAnyError(conso
 void printError(Console& console, const CProcessError& error) { printAnyError(console, error); }
 void printError(Console& console, const CInitError& error) { printAnyError(console, error); }
 
-void reportExecError(Runtime& rt, const ScriptExecutor& ex, const CExecError& error) {
+void reportExecError(Runtime& rt, const CExecError& error) {
     Console& console = rt.console;
     console.endLine();
-    const ScriptLine* line = failingLine(rt, ex);
-    if (ex.function && line) {
+    const ScriptLine* line = rt.running ? rt.running->lineAtPc() : nullptr;
+    if (line) {
         console.writeText(msg::LOAD_LINE_OPEN);
-        console.writeText(ex.function->sourceFile);
+        console.writeText(rt.running->function->sourceFile);
         console.writeText(msg::LOAD_LINE_CLOSE);
         console.writeNumber(line->lineNumber);
         console.writeText(msg::AT_LINE_COLON);
@@ -132,21 +131,18 @@ void reportExecError(Runtime& rt, const ScriptExecutor& ex, const CExecError& er
 
 // The banner and message come twice, with the location between them: the
 // location continues the first message's line.
-void reportExecArrayError(Runtime& rt, const ScriptExecutor& ex) {
+void reportExecArrayError(Runtime& rt) {
     Console& console = rt.console;
     console.endLine();
     writeArrayBannerAndMessage(console);
-    const ScriptExecutor* top = rt.topExecutor.get();
-    const ScriptLine* line = failingLine(rt, ex);
-    if (ex.function && top && !top->idle && line) {
-        console.writeText(ex.function->sourceFile);
+    const ScriptLine* line = rt.running ? rt.running->lineAtPc() : nullptr;
+    if (line && underTopLevelRun(rt)) {
+        console.writeText(rt.running->function->sourceFile);
         console.writeNumber(line->lineNumber);
         console.writeText(msg::AT_LINE_PLAIN);
         console.endLine();
-        if (rt.currentLine) {
-            console.writeText(rt.currentLine->text);
-            console.endLine();
-        }
+        console.writeText(line->text);
+        console.endLine();
     }
     writeArrayBannerAndMessage(console);
     console.waitForEnter();

@@ -11,7 +11,6 @@ namespace kiro {
 
 class Console;
 struct Runtime;
-class ScriptExecutor;
 
 // The message line of an error (without its line end).
 std::string messageOf(const CExecError& error);
@@ -24,11 +23,13 @@ void printError(Console& console, const CProcessError& error);
 void printError(Console& console, const CInitError& error);
 
 // Executor guard reports (the executor then goes on with its next line).
-void reportExecError(Runtime& rt, const ScriptExecutor& ex, const CExecError& error);
-void reportExecArrayError(Runtime& rt, const ScriptExecutor& ex);
+// The place is the line of the running frame (Runtime::running).
+void reportExecError(Runtime& rt, const CExecError& error);
+void reportExecArrayError(Runtime& rt);
 
 // Top-level reports (the caller then ends the program with status 1).
-// The location line is printed only while topExecutor runs a function.
+// The location line is printed only while a frame runs: the top-level run
+// an error escaped from.
 void reportTopLevelError(Runtime& rt, const CExecError& error);
 void reportTopLevelError(Runtime& rt, const CProcessError& error);
 void reportTopLevelArrayError(Runtime& rt);

@@ -47,14 +47,52 @@ StepOutcome runLine(ScriptExecutor& ex, const ScriptLine& line) {
     return handler ? handler(ex, line, operandsOf(line)) : StepOutcome::Next;
 }
 
-void ScriptExecutor::start(const FunctionDefinition* definition, ScriptExecutor* callerExecutor) {
-    function = definition;
-    caller = callerExecutor;
-    idle = false;
+void ScriptExecutor::start(const FunctionDefinition& definition, FrameStart how) {
+    function = &definition;
     pc = 0;
     repeatLine = -1;
     loopExit = LOOP_NONE;
     branchStack.clear();
+    if (how == FrameStart::Jump) return;
+    if (how != FrameStart::TopLevel) {
+        savedBranchStack.clear();
+        repeatCount = 0;
+    }
+    origin = how;
+    caller = how == FrameStart::TopLevel ? nullptr : rt.running;
+    rt.running = this;
+}
+
+void ScriptExecutor::finish() { rt.running = caller; }
+
+const ScriptLine* ScriptExecutor::lineAtPc() const {
+    if (!function || pc < 0 || static_cast<std::size_t>(pc) >= function->lines.size()) return nullptr;
+    return &function->lines[static_cast<std::size_t>(pc)];
+}
+
+namespace {
+
+// The executor kept for the next depth: runs at one depth never overlap, so
+// each depth keeps one, and its stacks keep their room: a CALL allocates
+// nothing once its depth has been reached.
+ScriptExecutor& nestedExecutor(Runtime& rt) {
+    if (rt.callDepth >= kMaxCallDepth) throw CExecError(error_code::CallTooDeep);
+    const auto depth = static_cast<std::size_t>(rt.callDepth);
+    while (rt.callees.size() <= depth) rt.callees.push_back(std::make_unique<ScriptExecutor>(rt));
+    return *rt.callees[depth];
+}
+
+}  // namespace
+
+NestedRun::NestedRun(Runtime& rt, const FunctionDefinition& definition, FrameStart how)
+    : frame_(nestedExecutor(rt)) {
+    ++rt.callDepth;
+    frame_.start(definition, how);
+}
+
+NestedRun::~NestedRun() {
+    frame_.finish();
+    --frame_.rt.callDepth;
 }
 
 bool ScriptExecutor::step() {
@@ -64,14 +102,12 @@ bool ScriptExecutor::step() {
         // Past the last line. These errors leave step() on purpose: at top
         // level they end the program, under a CALL the caller's guard
         // reports them on the CALL line.
-        rt.currentLine = nullptr;
         if (!branchStack.empty()) throw CExecError(error_code::OpenIfAtEnd);
         if (loopExit != LOOP_NONE || repeatLine != -1) throw CExecError(error_code::OpenRepeatAtEnd);
         rt.store.at(kResult) = 0;
         return false;
     }
     const ScriptLine& line = lines[static_cast<std::size_t>(pc)];
-    rt.currentLine = &line;
 
     // A CONTINUE or BREAK passes over everything up to the next REND.
     if (loopExit != LOOP_NONE && line.code != kREND) {
@@ -88,12 +124,11 @@ bool ScriptExecutor::step() {
     try {
         outcome = runLine(*this, line);
     } catch (const CExecError& error) {
-        // A CALL leaves currentLine empty; the report names the calling line.
-        rt.currentLine = &line;
-        reportExecError(rt, *this, error);
+        // Frames above this one have ended: this is the running frame, and
+        // the report names its line.
+        reportExecError(rt, error);
     } catch (const ArrayError&) {
-        rt.currentLine = &line;
-        reportExecArrayError(rt, *this);
+        reportExecArrayError(rt);
     }
     if (outcome == StepOutcome::End) return false;
     if (outcome == StepOutcome::Next) ++pc;
@@ -102,12 +137,11 @@ bool ScriptExecutor::step() {
 
 void runTopLevel(Runtime& rt, const FunctionDefinition& definition) {
     ScriptExecutor& top = *rt.topExecutor;
-    top.start(&definition, nullptr);
+    top.start(definition, FrameStart::TopLevel);
     top.runToEnd();
-    // Only a finished run goes idle: an error escaping the run keeps the
-    // executor busy so that the top-level report can name the place.
-    top.idle = true;
-    rt.currentLine = nullptr;
+    // Only a finished run leaves the chain: an error escaping the run keeps
+    // its frame running so that the top-level report can name the place.
+    top.finish();
 }
 
 bool runTopLevelByName(Runtime& rt, std::string_view name) {

@@ -1,7 +1,7 @@
 // Everything a running script reaches: the console, the variable store, the
 // loaded program, the game identity, the game state, the evaluator, and the
-// process-wide execution state (topExecutor, currentLine, waited, the save
-// description). One Runtime lives from start-up to the end of the program;
+// process-wide execution state (topExecutor, the running frames, waited, the
+// save description). One Runtime lives from start-up to the end of the program;
 // tests build their own.
 #pragma once
 
@@ -19,7 +19,6 @@
 namespace kiro {
 
 class ScriptExecutor;
-struct ScriptLine;
 
 struct Runtime {
     Runtime(Console& c, VariableStore& s, const ScriptProgram& p, const GameBase& g);
@@ -33,11 +32,11 @@ struct Runtime {
     GameState game;
 
     std::unique_ptr<ScriptExecutor> topExecutor;
-    std::vector<std::unique_ptr<ScriptExecutor>> callees;  // CALL's executors, one per depth
-    const ScriptLine* currentLine = nullptr;  // the line being executed, or none
-    bool waited = false;                      // a script waited for Enter
-    std::string saveDescription;              // PUTFORM appends; each save sets it anew
-    int callDepth = 0;                        // nested CALLs now running
+    std::vector<std::unique_ptr<ScriptExecutor>> callees;  // nested runs' executors, one per depth
+    ScriptExecutor* running = nullptr;  // the innermost running frame (each knows its caller), or none
+    bool waited = false;                // a script waited for Enter
+    std::string saveDescription;        // PUTFORM appends; each save sets it anew
+    int callDepth = 0;                  // nested runs (CALL, SAVEINFO) now running
     std::string formText;                     // a form's expansion before it is written; reused
 };
 

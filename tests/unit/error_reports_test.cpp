@@ -103,12 +103,10 @@ struct ReportFixture {
         io.output.clear();
     }
     const FunctionDefinition& function(std::string_view name) const { return *program.findFunction(name); }
-    // Marks the top-level executor as running `name` at line index `pc`.
+    // Makes the top-level executor the running frame, at line index `pc` of `name`.
     void runTop(std::string_view name, std::int32_t pc) {
-        rt.topExecutor->start(&function(name), nullptr);
+        rt.topExecutor->start(function(name), FrameStart::TopLevel);
         rt.topExecutor->pc = pc;
-        const std::span<const ScriptLine> lines = function(name).lines;
-        rt.currentLine = static_cast<std::size_t>(pc) < lines.size() ? &lines[static_cast<std::size_t>(pc)] : nullptr;
     }
     std::string output() {
         console.flush();
@@ -130,18 +128,21 @@ TEST(ErrorReports, ExecErrorNamesFileAndLineAndWaitsTwice) {
     ReportFixture f(kSource, "one\ntwo\nthree\n");
     f.runTop("F", 2);
     f.console.writeText("12");
-    reportExecError(f.rt, *f.rt.topExecutor, CExecError(18));
+    reportExecError(f.rt, CExecError(18));
     EXPECT_EQ(f.output(), "12\n(main.kst)4行目：\n０による除算・剰余計算はできません。\n");
     EXPECT_EQ(f.nextTyped(), "three");
 }
 
 TEST(ErrorReports, ExecErrorAfterACallNamesTheCallLine) {
-    // A CALLed function that ends inside an IF clears currentLine; the
+    // A CALLed function that ends inside an IF leaves the chain; the
     // caller's guard then reports the CALL line of the caller's file.
     ReportFixture f(kSource, "");
     f.runTop("G", 0);
-    f.rt.currentLine = nullptr;
-    reportExecError(f.rt, *f.rt.topExecutor, CExecError(206));
+    ScriptExecutor called(f.rt);
+    called.start(f.function("F"), FrameStart::Call);
+    called.pc = 3;
+    called.finish();
+    reportExecError(f.rt, CExecError(206));
     EXPECT_EQ(f.output(), "\n(main.kst)6行目：\nIFがENDIFで終了していないのに関数の終端を迎えました。\n");
 }
 
@@ -149,10 +150,9 @@ TEST(ErrorReports, ArrayErrorRepeatsTheBannerAroundTheLocation) {
     ReportFixture f(kSource, "one\ntwo\n");
     f.runTop("G", 0);
     ScriptExecutor called(f.rt);
-    called.start(&f.function("F"), f.rt.topExecutor.get());
+    called.start(f.function("F"), FrameStart::Call);
     called.pc = 2;
-    f.rt.currentLine = &f.function("F").lines[2];
-    reportExecArrayError(f.rt, called);
+    reportExecArrayError(f.rt);
     EXPECT_EQ(f.output(),
               "\nkirobasic 配列エラー:\n配列の不正な位置を参照しようとしました。main.kst4行目\n"
               "TALENT:0:1000 = 1 \n"
@@ -161,12 +161,11 @@ TEST(ErrorReports, ArrayErrorRepeatsTheBannerAroundTheLocation) {
 }
 
 TEST(ErrorReports, ArrayErrorWithoutARunningTopLevelHasNoLocation) {
-    // SAVEINFO runs on an executor of its own while topExecutor is idle.
+    // A SAVEINFO frame with no top-level run below it.
     ReportFixture f(kSource, "");
     ScriptExecutor own(f.rt);
-    own.start(&f.function("F"), nullptr);
-    f.rt.currentLine = &f.function("F").lines[0];
-    reportExecArrayError(f.rt, own);
+    own.start(f.function("F"), FrameStart::SaveInfo);
+    reportExecArrayError(f.rt);
     EXPECT_EQ(f.output(),
               "\nkirobasic 配列エラー:\n配列の不正な位置を参照しようとしました。"
               "kirobasic 配列エラー:\n配列の不正な位置を参照しようとしました。");
@@ -179,7 +178,7 @@ TEST(ErrorReports, TopLevelLocationCountsFromTheHeader) {
     EXPECT_EQ(f.output(), "main.kst7行目\nIFがENDIFで終了していないのに関数の終端を迎えました。\n");
 
     f.io.output.clear();
-    f.rt.topExecutor->idle = true;
+    f.rt.topExecutor->finish();
     reportTopLevelError(f.rt, CProcessError(1, "SOURCE_CHECK"));
     EXPECT_EQ(f.output(), "SOURCE_CHECKが見つからないためコマンドを実行できません。\n");
 }

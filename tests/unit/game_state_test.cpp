@@ -105,8 +105,7 @@ TEST(EventPasses, SingleIsJudgedByResultAsTheFunctionLeftIt) {
         "@EW\n#PRI\n#SINGLE\nRESULT = 1\nBEGIN SHOP\n@EW\n#PRI\nPRINT D\n@EW\nPRINT E\n");
     EXPECT_EQ(g.runEvent("EV"), "ABC");
     EXPECT_EQ(g.runEvent("EW"), "E");
-    EXPECT_TRUE(g.rt.topExecutor->idle);
-    EXPECT_EQ(g.rt.currentLine, nullptr);
+    EXPECT_EQ(g.rt.running, nullptr);
 }
 
 }  // namespace

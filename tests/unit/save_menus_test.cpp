@@ -124,10 +124,9 @@ TEST(SaveMenus, UnreadableSaveChangesNothing) {
 TEST(SaveMenus, SaveStampsTheTimeAndRunsSaveInfo) {
     MenuGame g("0\n", "@SAVEINFO\nPUTFORM 所持金{MONEY}\n");
     g.store.at(kMoney) = 3;
-    ScriptLine savingLine;
-    g.rt.currentLine = &savingLine;
     EXPECT_EQ(saveMenu(g.rt), SaveMenuResult::Done);
-    EXPECT_EQ(g.rt.currentLine, &savingLine);  // SAVEGAME is still the line being run
+    EXPECT_EQ(g.rt.running, nullptr);  // SAVEINFO's frame is off the chain
+    EXPECT_EQ(g.rt.callDepth, 0);
     EXPECT_NE(g.output().find("[100] やめる\n☆☆☆セーブしました☆☆☆\n"), std::string::npos);
     std::string file = g.dir.read("save00.sav");
     EXPECT_EQ(file.substr(0, 9), "5\r\n1200\r\n");

@@ -16,9 +16,9 @@
 // SAVESTR cut to a few elements, zero-filling 70,000 elements no longer
 // dominates each run, and files with more element lines than an array has
 // room for, which the reader passes over, come up all the time.
+#include "data/text.h"
 #include "fuzz_support.h"
 #include "save/save_file.h"
-#include "script/text.h"
 
 namespace {
 

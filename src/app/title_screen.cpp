@@ -8,10 +8,10 @@
 
 #include "console/console.h"
 #include "data/game_base.h"
+#include "data/text.h"
 #include "messages.h"
 #include "save/save_menus.h"
 #include "script/runtime.h"
-#include "script/text.h"
 
 namespace kiro {
 namespace {

@@ -10,12 +10,12 @@
 #include <string>
 
 #include "app/phases.h"
+#include "data/text.h"
 #include "messages.h"
+#include "script/entry_points.h"
 #include "script/errors.h"
 #include "script/executor.h"
 #include "script/runtime.h"
-#include "script/text.h"
-#include "script/entry_points.h"
 
 namespace kiro {
 namespace {

@@ -1,5 +1,5 @@
 // Byte-text helpers.
-#include "script/text.h"
+#include "data/text.h"
 
 #include <charconv>
 

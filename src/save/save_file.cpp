@@ -24,8 +24,8 @@
 #include <cstdio>
 
 #include "data/game_base.h"
+#include "data/text.h"
 #include "data/variable_store.h"
-#include "script/text.h"
 
 namespace kiro {
 namespace {

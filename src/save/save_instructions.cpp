@@ -1,10 +1,10 @@
 // SAVEGAME and LOADGAME: the save and load menus opened from a script.
 // Both belong to the shop; elsewhere a save or load in the middle of a
 // training step would leave the loop in a state no save describes.
-#include "app/game_state.h"
 #include "save/save_menus.h"
 #include "script/errors.h"
 #include "script/executor.h"
+#include "script/game_state.h"
 #include "script/runtime.h"
 
 namespace kiro {

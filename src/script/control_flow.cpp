@@ -10,12 +10,12 @@
 #include <string>
 
 #include "console/console.h"
+#include "data/text.h"
 #include "data/variable_store.h"
 #include "script/errors.h"
 #include "script/executor.h"
 #include "script/instruction_table.h"
 #include "script/runtime.h"
-#include "script/text.h"
 
 namespace kiro {
 namespace {

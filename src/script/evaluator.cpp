@@ -14,11 +14,11 @@
 #include <array>
 #include <charconv>
 
+#include "data/text.h"
 #include "data/variable_store.h"
 #include "script/errors.h"
 #include "script/evaluator.h"
 #include "script/expression_syntax.h"
-#include "script/text.h"
 
 namespace kiro {
 namespace {

@@ -7,11 +7,11 @@
 // TARGET character, element `first`. A second part of -1 counts as absent.
 #include <utility>
 
+#include "data/text.h"
 #include "data/variable_store.h"
 #include "script/errors.h"
 #include "script/evaluator.h"
 #include "script/expression_code.h"
-#include "script/text.h"
 
 namespace kiro {
 namespace {

@@ -15,10 +15,10 @@
 #include <algorithm>
 #include <string>
 
+#include "data/text.h"
 #include "data/variable_store.h"
 #include "script/expression_code.h"
 #include "script/expression_syntax.h"
-#include "script/text.h"
 
 namespace kiro {
 namespace {

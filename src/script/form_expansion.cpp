@@ -24,9 +24,9 @@
 #include <charconv>
 #include <cstring>
 
+#include "data/text.h"
 #include "script/errors.h"
 #include "script/evaluator.h"
-#include "script/text.h"
 
 namespace kiro {
 namespace {

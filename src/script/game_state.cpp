@@ -1,12 +1,12 @@
 // The current event and phase: their script names and the rows of BEGIN.
-#include "app/game_state.h"
+#include "script/game_state.h"
 
 #include <algorithm>
 #include <array>
 
 #include "data/variable_store.h"
-#include "script/instruction_table.h"
 #include "script/entry_points.h"
+#include "script/instruction_table.h"
 
 namespace kiro {
 namespace {

@@ -12,9 +12,9 @@
 
 #include "data/game_files.h"
 #include "data/load_diagnostics.h"
+#include "data/text.h"
 #include "script/errors.h"
 #include "script/statement_classifier.h"
-#include "script/text.h"
 
 namespace kiro {
 namespace {

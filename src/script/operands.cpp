@@ -4,9 +4,9 @@
 
 #include <vector>
 
+#include "data/text.h"
 #include "script/instruction_table.h"
 #include "script/script_line.h"
-#include "script/text.h"
 
 namespace kiro {
 namespace {

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "console/console.h"
+#include "data/text.h"
 #include "data/variable_store.h"
 #include "script/bar.h"
 #include "script/errors.h"
@@ -20,7 +21,6 @@
 #include "script/form_expansion.h"
 #include "script/instruction_table.h"
 #include "script/runtime.h"
-#include "script/text.h"
 
 namespace kiro {
 namespace {

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/game_state.h"
 #include "console/console.h"
 #include "data/game_base.h"
 #include "data/variable_store.h"
 #include "script/evaluator.h"
+#include "script/game_state.h"
 #include "script/script_program.h"
 
 namespace kiro {

@@ -1,7 +1,7 @@
 // Function table of the loaded program, and the storage its lines point into.
 #include "script/script_program.h"
 
-#include "script/text.h"
+#include "data/text.h"
 
 namespace kiro {
 

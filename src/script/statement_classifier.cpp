@@ -6,10 +6,10 @@
 #include <array>
 #include <optional>
 
+#include "data/text.h"
 #include "data/variable_store.h"
 #include "script/errors.h"
 #include "script/instruction_table.h"
-#include "script/text.h"
 
 namespace kiro {
 namespace {

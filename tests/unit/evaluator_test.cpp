@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <random>
 
+#include "data/text.h"
 #include "data/variable_store.h"
 #include "script/errors.h"
 #include "script/evaluator.h"
-#include "script/text.h"
 #include "support/sjis.h"
 
 namespace kiro {

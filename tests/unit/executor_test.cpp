@@ -6,12 +6,12 @@
 #include <string>
 #include <utility>
 
-#include "app/game_state.h"
 #include "console/console.h"
 #include "data/game_base.h"
 #include "data/variable_store.h"
 #include "script/errors.h"
 #include "script/executor.h"
+#include "script/game_state.h"
 #include "script/loader.h"
 #include "script/runtime.h"
 #include "support/sjis.h"

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "app/game_loop.h"
-#include "app/game_state.h"
 #include "console/console.h"
 #include "data/game_base.h"
 #include "data/variable_store.h"
 #include "script/executor.h"
+#include "script/game_state.h"
 #include "script/instruction_table.h"
 #include "script/loader.h"
 #include "script/runtime.h"

@@ -7,10 +7,10 @@
 
 #include "console/console.h"
 #include "data/game_files.h"
+#include "data/text.h"
 #include "data/variable_store.h"
 #include "script/instruction_table.h"
 #include "script/loader.h"
-#include "script/text.h"
 #include "script/errors.h"
 #include "support/sjis.h"
 #include "support/test_game.h"

@@ -12,12 +12,12 @@
 #include <optional>
 
 #include "checks.h"
+#include "data/text.h"
 #include "script/error_reports.h"
 #include "script/errors.h"
 #include "script/evaluator.h"
 #include "script/form_expansion.h"
 #include "script/instruction_table.h"
-#include "script/text.h"
 #include "utf8_text.h"
 
 namespace kiro::check {

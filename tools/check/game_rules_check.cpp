@@ -11,11 +11,11 @@
 
 #include "checks.h"
 #include "data/character_record.h"
+#include "data/text.h"
 #include "messages.h"
 #include "script/entry_points.h"
 #include "script/error_reports.h"
 #include "script/instruction_table.h"
-#include "script/text.h"
 #include "utf8_text.h"
 
 namespace kiro::check {

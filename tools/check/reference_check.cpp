@@ -4,8 +4,8 @@
 // cuts it. The name is not trimmed: "CALL FOO " looks for a function whose
 // name ends in a blank, a slip the messages point out.
 #include "checks.h"
+#include "data/text.h"
 #include "script/instruction_table.h"
-#include "script/text.h"
 
 namespace kiro::check {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "script/errors.h"
+#include "data/faults.h"
 
 namespace kiro {
 namespace {

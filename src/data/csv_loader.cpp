@@ -10,11 +10,11 @@
 
 #include <array>
 
+#include "data/faults.h"
 #include "data/game_files.h"
 #include "data/load_diagnostics.h"
 #include "data/text.h"
 #include "messages.h"
-#include "script/errors.h"
 
 namespace kiro {
 namespace {

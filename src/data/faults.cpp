@@ -1,5 +1,5 @@
-// The out-of-line throws of errors.h.
-#include "script/errors.h"
+// The out-of-line throws of faults.h.
+#include "data/faults.h"
 
 #include <stdexcept>
 

@@ -418,22 +418,11 @@ TEST_F(CheckTest, BrokenBytesPrintAsEscapes) {
 }
 
 // The program itself: arguments, output and exit status.
-struct ProgramRun {
-    int status;
-    std::string output;
-};
+using test::ProgramRun;
 
 ProgramRun runChecker(const std::string& arguments) {
     // Under a time limit: a checker that hangs fails the test instead.
-    std::string command = "timeout 60 " + std::string(KIRO_CHECK_BINARY) + " " + arguments + " 2>/dev/null";
-    ProgramRun run{-1, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buf[4096];
-    for (std::size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) run.output.append(buf, n);
-    int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
+    return test::runCommand("timeout 60 " + std::string(KIRO_CHECK_BINARY) + " " + arguments + " 2>/dev/null");
 }
 
 TEST_F(CheckTest, ProgramExitStatusAndOutput) {

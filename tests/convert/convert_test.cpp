@@ -18,20 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ProgramRun {
-    int status = -1;
-    std::string output;  // standard output and error
-};
+using test::ProgramRun;
 
 ProgramRun run(const std::string& program, const std::string& arguments) {
-    ProgramRun result;
-    FILE* pipe = popen((program + " " + arguments + " 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    char buf[4096];
-    for (std::size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) result.output.append(buf, n);
-    int raw = pclose(pipe);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
+    return test::runCommand(program + " " + arguments + " 2>&1");
 }
 
 ProgramRun convert(const std::string& arguments) { return run(KIRO_CONVERT_BINARY, arguments); }

@@ -1,7 +1,9 @@
 #include "support/test_game.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -46,6 +48,17 @@ WorkingDirectory::WorkingDirectory(const std::string& path) : previous_(fs::curr
 WorkingDirectory::~WorkingDirectory() {
     std::error_code ec;
     fs::current_path(previous_, ec);
+}
+
+ProgramRun runCommand(const std::string& commandLine) {
+    ProgramRun result;
+    FILE* pipe = popen(commandLine.c_str(), "r");
+    if (!pipe) return result;
+    char buf[4096];
+    for (std::size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) result.output.append(buf, n);
+    int raw = pclose(pipe);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return result;
 }
 
 }  // namespace kiro::test

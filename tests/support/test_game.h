@@ -34,4 +34,15 @@ private:
     std::string previous_;
 };
 
+// A finished program: its exit status (-1 when it did not exit) and what it
+// wrote to standard output (and to standard error when the command line sends
+// it there).
+struct ProgramRun {
+    int status = -1;
+    std::string output;
+};
+
+// Runs a shell command line and collects its output.
+ProgramRun runCommand(const std::string& commandLine);
+
 }  // namespace kiro::test

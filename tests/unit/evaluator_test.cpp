@@ -10,22 +10,13 @@
 #include "data/variable_store.h"
 #include "script/errors.h"
 #include "script/evaluator.h"
+#include "support/outcome.h"
 #include "support/sjis.h"
 
 namespace kiro {
 namespace {
 
-// "7", "error 15" or "out of range": one comparable text per outcome.
-template <typename F>
-std::string outcome(F&& f) {
-    try {
-        return std::to_string(f());
-    } catch (const CExecError& e) {
-        return "error " + std::to_string(e.code);
-    } catch (const kiro::ArrayError&) {
-        return "out of range";
-    }
-}
+using test::outcome;
 
 // The parenthesis pass, tokeniser and reduction exactly as the language
 // describes them: each group re-evaluated as a new text, the text rebuilt

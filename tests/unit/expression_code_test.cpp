@@ -10,6 +10,7 @@
 #include "script/evaluator.h"
 #include "script/expression_code.h"
 #include "support/differential.h"
+#include "support/outcome.h"
 
 namespace kiro {
 namespace {
@@ -51,15 +52,7 @@ protected:
         EXPECT_EQ(text.randomState, parsed.randomState) << expression;
     }
     template <typename F>
-    static std::string run(F&& f) {
-        try {
-            return std::to_string(f());
-        } catch (const CExecError& e) {
-            return "error " + std::to_string(e.code);
-        } catch (const kiro::ArrayError&) {
-            return "out of range";
-        }
-    }
+    static std::string run(F&& f) { return test::outcome(f); }
 
     VariableStore text, parsed;
     Evaluator textEvaluator{text}, parsedEvaluator{parsed};

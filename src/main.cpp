@@ -4,9 +4,11 @@
 #include <string_view>
 
 #include "app/startup.h"
+#include "console/before_read.h"
 #include "console/clock.h"
 #include "console/console.h"
 #include "kiro_version.h"
+#include "script/trace.h"
 
 namespace {
 
@@ -35,6 +37,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 2;
     }
+    // Likewise a trace that was asked for and cannot be written.
+    if (const std::string problem = kiro::openTrace(); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 2;
+    }
+    kiro::beforeConsoleRead = &kiro::flushTrace;
     kiro::StdConsoleIo io;
     kiro::Console console(io);
     return kiro::runProgram(console);

@@ -5,6 +5,8 @@
 // what a stream reader would still find buffered.
 #include "console/console.h"
 
+#include "console/before_read.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +52,7 @@ void Console::flush() {
 
 bool Console::fetchLine() {
     flush();  // a prompt must be visible before the engine waits
+    if (beforeConsoleRead) beforeConsoleRead();
     line_.clear();
     pos_ = 0;
     haveLine_ = false;

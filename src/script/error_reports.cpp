@@ -12,6 +12,7 @@
 #include "messages.h"
 #include "script/executor.h"
 #include "script/runtime.h"
+#include "script/trace.h"
 
 namespace kiro {
 namespace {
@@ -91,6 +92,24 @@ void writeTopLevelLocation(Runtime& rt) {
     rt.console.endLine();
 }
 
+// The trace line of an error the guard reports: at the running frame's line.
+void traceGuardError(const Runtime& rt, std::string_view code) {
+    const ScriptLine* line = rt.running ? rt.running->lineAtPc() : nullptr;
+    traceError(line ? rt.running->function : nullptr, line ? line->lineNumber : 0, code);
+}
+
+// The trace line of an error that ended the run, where writeTopLevelLocation
+// names it.
+void traceTopLevelError(const Runtime& rt, std::string_view code) {
+    const ScriptExecutor* frame = rt.running;
+    if (frame && frame->function)
+        traceError(frame->function, frame->function->headerLine + frame->pc + 1, code);
+    else
+        traceError(nullptr, 0, code);
+}
+
+constexpr std::string_view kArrayErrorCode = "array";
+
 template <typename Error>
 void printAnyError(Console& console, const Error& error) {
     console.writeText(messageOf(error));
@@ -113,6 +132,7 @@ void printError(Console& console, const CProcessError& error) { printAnyError(co
 void printError(Console& console, const CInitError& error) { printAnyError(console, error); }
 
 void reportExecError(Runtime& rt, const CExecError& error) {
+    if (traceFile) traceGuardError(rt, decimal(error.code));
     Console& console = rt.console;
     console.endLine();
     const ScriptLine* line = rt.running ? rt.running->lineAtPc() : nullptr;
@@ -132,6 +152,7 @@ void reportExecError(Runtime& rt, const CExecError& error) {
 // The banner and message come twice, with the location between them: the
 // location continues the first message's line.
 void reportExecArrayError(Runtime& rt) {
+    if (traceFile) traceGuardError(rt, kArrayErrorCode);
     Console& console = rt.console;
     console.endLine();
     writeArrayBannerAndMessage(console);
@@ -149,16 +170,19 @@ void reportExecArrayError(Runtime& rt) {
 }
 
 void reportTopLevelError(Runtime& rt, const CExecError& error) {
+    if (traceFile) traceTopLevelError(rt, decimal(error.code));
     writeTopLevelLocation(rt);
     printError(rt.console, error);
 }
 
 void reportTopLevelError(Runtime& rt, const CProcessError& error) {
+    if (traceFile) traceTopLevelError(rt, "process " + decimal(error.code));
     writeTopLevelLocation(rt);
     printError(rt.console, error);
 }
 
 void reportTopLevelArrayError(Runtime& rt) {
+    if (traceFile) traceTopLevelError(rt, kArrayErrorCode);
     writeTopLevelLocation(rt);
     writeArrayBannerAndMessage(rt.console);
     rt.console.waitForEnter();

@@ -12,6 +12,7 @@
 #include "script/errors.h"
 #include "script/instruction_table.h"
 #include "script/runtime.h"
+#include "script/trace.h"
 
 namespace kiro {
 
@@ -48,6 +49,10 @@ StepOutcome runLine(ScriptExecutor& ex, const ScriptLine& line) {
 }
 
 void ScriptExecutor::start(const FunctionDefinition& definition, FrameStart how) {
+    if (traceFile) [[unlikely]] {
+        if (how == FrameStart::Jump && function) traceLeave(*function);
+        traceEnter(definition);
+    }
     function = &definition;
     pc = 0;
     repeatLine = -1;
@@ -63,7 +68,10 @@ void ScriptExecutor::start(const FunctionDefinition& definition, FrameStart how)
     rt.running = this;
 }
 
-void ScriptExecutor::finish() { rt.running = caller; }
+void ScriptExecutor::finish() {
+    if (traceFile && function) [[unlikely]] traceLeave(*function);
+    rt.running = caller;
+}
 
 const ScriptLine* ScriptExecutor::lineAtPc() const {
     if (!function || pc < 0 || static_cast<std::size_t>(pc) >= function->lines.size()) return nullptr;
@@ -121,6 +129,7 @@ bool ScriptExecutor::step() {
     }
 
     StepOutcome outcome = StepOutcome::Next;
+    if (traceFile) [[unlikely]] traceStatement(*function, line);
     try {
         outcome = runLine(*this, line);
     } catch (const CExecError& error) {

@@ -8,6 +8,7 @@ namespace kiro {
 FunctionDefinition& ScriptProgram::addFunction(const std::string& name, std::string sourceFile,
                                                std::int32_t headerLine) {
     auto def = std::make_unique<FunctionDefinition>();
+    def->name = name;
     def->sourceFile = std::move(sourceFile);
     def->headerLine = headerLine;
     FunctionDefinition& ref = *def;

@@ -27,6 +27,7 @@ struct LabelEntry {
 };
 
 struct FunctionDefinition {
+    std::string name;
     std::string sourceFile;
     std::int32_t headerLine = 0;
     FunctionLines lines;

@@ -397,7 +397,8 @@ constexpr const char* kHelp =
     "  --input FILE       type the lines of FILE first, then read the keyboard\n"
     "  --seed N           KIRO_SEED=N: a new game's RAND starts from N\n"
     "  --time T           KIRO_TIME=T (YYYY-MM-DDTHH:MM:SS): the engine's clock\n"
-    "  --trace FILE       KIRO_TRACE=FILE for the engine (no trace is written yet)\n"
+    "  --trace FILE       KIRO_TRACE=FILE: the engine appends the statements it runs,\n"
+    "                     the functions entered and left and the errors to FILE\n"
     "\n"
     "Exit status: the engine's; 128 + N when stopped by signal N; 2 when the game\n"
     "cannot be started.\n";

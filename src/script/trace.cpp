@@ -18,7 +18,7 @@ void writePlace(const FunctionDefinition& function, std::int32_t line) {
 }
 
 void writeBytes(std::string_view bytes) {
-    std::fwrite(bytes.data(), 1, bytes.size(), traceFile);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), traceFile);
     std::fputc('\n', traceFile);
 }
 

@@ -508,9 +508,10 @@ bool writeRecording(std::ofstream& out, const char* game, const std::string& sav
 
 // The folder the engine runs in, or empty after saying why there is none.
 std::string prepareGame(const char* gameDir) {
-    std::error_code ignored;
-    if (!std::filesystem::is_directory(gameDir, ignored)) {
-        std::fprintf(stderr, "kiro-play: %s: not a folder\n", gameDir);
+    std::error_code error;
+    if (!std::filesystem::is_directory(gameDir, error)) {
+        std::fprintf(stderr, "kiro-play: %s: not a folder%s%s\n", gameDir, error ? ": " : "",
+                     error ? error.message().c_str() : "");
         return {};
     }
     std::string problem;

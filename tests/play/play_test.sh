@@ -89,7 +89,7 @@ printf '@EVENTFIRST\n$AGAIN\nGOTO AGAIN\n' | script
 printf '0\n' | "$play" "$game" >/dev/null &
 player=$!
 for _ in $(seq 200); do
-  engine=$(ps -o pid= --ppid "$player" | tr -d ' ')
+  engine=$(ps -o pid= --ppid "$player" | tr -d ' ' || true)  # ps fails until the engine is there
   [ -n "$engine" ] && [ "$(readlink "/proc/$engine/exe" || true)" = "$(dirname "$(readlink -f "$play")")/kiro" ] && break
   sleep 0.05
 done

@@ -39,14 +39,17 @@ constexpr std::array<Handler, kInstructionCodeLimit> kHandlers = [] {
 
 bool isBranchKeyword(std::int32_t code) { return code >= kIF && code <= kENDIF; }
 
-}  // namespace
-
-StepOutcome runLine(ScriptExecutor& ex, const ScriptLine& line) {
+// Inline here so that step(), which runs every statement, pays no call.
+inline StepOutcome dispatch(ScriptExecutor& ex, const ScriptLine& line) {
     const std::int32_t code = line.code;
     if (code < 0 || code >= kInstructionCodeLimit) return StepOutcome::Next;  // kNoOp
     Handler handler = kHandlers[static_cast<std::size_t>(code)];
     return handler ? handler(ex, line, operandsOf(line)) : StepOutcome::Next;
 }
+
+}  // namespace
+
+StepOutcome runLine(ScriptExecutor& ex, const ScriptLine& line) { return dispatch(ex, line); }
 
 void ScriptExecutor::start(const FunctionDefinition& definition, FrameStart how) {
     if (traceFile) [[unlikely]] {
@@ -131,7 +134,7 @@ bool ScriptExecutor::step() {
     StepOutcome outcome = StepOutcome::Next;
     if (traceFile) [[unlikely]] traceStatement(*function, line);
     try {
-        outcome = runLine(*this, line);
+        outcome = dispatch(*this, line);
     } catch (const CExecError& error) {
         // Frames above this one have ended: this is the running frame, and
         // the report names its line.

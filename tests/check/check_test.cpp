@@ -86,7 +86,8 @@ void writeCleanGame(const test::TempDir& dir) {
         "@EVENTFIRST\n"
         "#LATER\n"
         "PRINTL 二つ目\n"
-        "@COM0\n@COM1\n@SOURCE_CHECK\n"));
+        "@COM0\n@COM1\n@SOURCE_CHECK\n"
+        "@SHOW_SHOP\n@USERSHOP\nBEGIN TRAIN\n"));
 }
 
 TEST_F(CheckTest, CleanGameHasNoFinding) {
@@ -346,7 +347,7 @@ TEST_F(CheckTest, ArgumentCountsOfBarAndTimes) {
 TEST_F(CheckTest, TrainingCommandsNeedTheirFunctions) {
     file("csv/train.csv", "; commands\n0,愛撫\n5,キス\n");
     file("csv/TRAIN2.csv", "x\n");  // not a data file kiro reads
-    file("kst/a.kst", "@COM0\n");
+    file("kst/a.kst", "@COM0\n@SHOW_SHOP\n@USERSHOP\nBEGIN TRAIN\n");
     CheckReport report = check();
     EXPECT_TRUE(hasFinding(report, "csv/train.csv", 3, {"command 5", "COM5", "が見つからない"}));
     EXPECT_TRUE(hasFinding(report, "csv/train.csv", 2, {"SOURCE_CHECK"}));
@@ -361,12 +362,15 @@ TEST_F(CheckTest, EntryPointsMisspeltInCaseOrBlanks) {
          "@ablup12\n"       // 4: called below, so it is the game's own
          "@COM01\n"         // 5: not a case or blank difference
          "@SHOW_SHOP\n"
-         "CALL ablup12\n");
+         "CALL ablup12\n"
+         "@USERSHOP\n"
+         "BEGIN TRAIN\n");
     CheckReport report = check();
     EXPECT_TRUE(hasFinding(report, "kst/a.kst", 1, {"'show_shop'", "'SHOW_SHOP'"}));
     EXPECT_TRUE(hasFinding(report, "kst/a.kst", 2, {"'SHOW_SHOP '", "never run"}));
     EXPECT_TRUE(hasFinding(report, "kst/a.kst", 3, {"'COM_ABLE3'"}));
-    EXPECT_EQ(report.findings.list().size(), 3u) << listing(report);
+    EXPECT_TRUE(hasFinding(report, "kst/a.kst", 5, {"'COM01' never runs"}));
+    EXPECT_EQ(report.findings.list().size(), 4u) << listing(report);
 }
 
 TEST_F(CheckTest, AddedCharactersNeedATemplate) {
@@ -388,7 +392,7 @@ TEST_F(CheckTest, AddedCharactersNeedATemplate) {
 }
 
 TEST_F(CheckTest, DuplicateFunctionsExceptEvents) {
-    file("kst/a.kst", "@F\n@EVENTSHOP\n");
+    file("kst/a.kst", "@F\n@EVENTSHOP\nCALL F\n@SHOW_SHOP\n@USERSHOP\nBEGIN TRAIN\n");
     file("kst/b.kst", "@EVENTSHOP\n\n@F\n");
     CheckReport report = check();
     EXPECT_TRUE(hasFinding(report, "kst/b.kst", 3, {"'F'", "kst/a.kst:1"}));
@@ -433,7 +437,7 @@ TEST_F(CheckTest, ProgramExitStatusAndOutput) {
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("usage: kiro-check"), std::string::npos);
 
-    file("kst/z.kst", "@Z\nGOTO NOWHERE\n");
+    file("kst/z.kst", "@USERCOM\nGOTO NOWHERE\n");
     ProgramRun faulty = runChecker(dir.path());
     EXPECT_EQ(faulty.status, 1);
     EXPECT_EQ(faulty.output, "kst/z.kst:2: GOTO to a label this function does not define: 'NOWHERE' "

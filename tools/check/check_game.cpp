@@ -41,6 +41,8 @@ CheckReport checkGame(const std::string& gameDir) {
         checkReferences(game, report.findings);
         checkExpressions(game, report.findings);
         checkGameRules(game, report.findings);
+        checkTraps(game, report.findings);
+        checkFlow(game, report.findings);
         report.status = report.findings.empty() ? CheckStatus::Clean : CheckStatus::Faults;
     } else {
         report.status = CheckStatus::NotLoaded;

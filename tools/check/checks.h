@@ -22,6 +22,10 @@ void checkGameRules(const LoadedGame& game, Findings& findings);
 // line feed, CR-only line ends. Looks at the files' bytes, so it runs
 // whether or not the game loads.
 void checkLineEnds(const std::string& gameDir, Findings& findings);
+// Legal lines that misbehave silently, and what the game loop needs.
+void checkTraps(const LoadedGame& game, Findings& findings);
+// Loops, CALL, JUMP and GOTO followed through the functions they run.
+void checkFlow(const LoadedGame& game, Findings& findings);
 
 // Shared by the checks --------------------------------------------------
 

@@ -73,7 +73,8 @@ void checkStringAssignment(const FunctionDefinition& definition, const ScriptLin
     else if (indexed && VariableStore::lookupIntVariable(name)) written = "{" + std::string(text) + "}";
     else return;
     findings.add(placeOfLine(definition, line, text), FindingCode::ReferenceStoredAsText,
-                 "a string assignment stores its text as written: " + utf8Of(line.target) + " gets the text " +
+                 "a string assignment stores its text as written: " + utf8Of(line.target) +
+                     (line.targetIndex.empty() ? "" : ":" + utf8Of(line.targetIndex)) + " gets the text " +
                      quoted(text) + ", not the value of " + utf8Of(text) + ". kiro basic has no way to copy a value "
                      "into a string; written as " + quoted(written) + ", the text shows the value current when "
                      "PRINTFORMS prints it",
@@ -142,12 +143,14 @@ private:
     }
 
     // A new game comes to the shop after EVENTFIRST unless EVENTFIRST
-    // begins something else; a loaded game starts there.
+    // begins something else, BEGIN SHOP after EVENTSHOP unless EVENTSHOP
+    // does; a loaded game starts there.
     std::string whyShopIsReached() const {
         const auto& first = program_.definitionsOf(entry_point::kEvents[1]);
         if (first.empty()) return "a new game starts there";
         if (!anyMayLeave(first)) return "EVENTFIRST begins nothing else";
-        if (hasBegin("SHOP")) return "BEGIN SHOP leads there";
+        if (hasBegin("SHOP") && !anyMayLeave(program_.definitionsOf(entry_point::kEvents[2])))
+            return "BEGIN SHOP leads there";
         if (hasLine(kSAVEGAME)) return "a loaded game starts there";
         return {};
     }

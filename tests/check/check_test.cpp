@@ -373,6 +373,26 @@ TEST_F(CheckTest, EntryPointsMisspeltInCaseOrBlanks) {
     EXPECT_EQ(report.findings.list().size(), 4u) << listing(report);
 }
 
+// What the game loop needs from the scripts, judged over the whole game.
+TEST_F(CheckTest, GameLoopNeedsAShopScreenAndAWayOut) {
+    struct Case {
+        std::string_view script, expected;
+    };
+    const Case cases[] = {
+        {"@EVENTFIRST\nPRINTL a\n", "no-shop-screen phase-never-left "},
+        {"@EVENTFIRST\nQUIT\n", ""},  // the shop is never reached
+        {"@SHOW_SHOP\nCALL F\n@F\nSIF RESULT\n  BEGIN TRAIN\n", ""},
+        {"@PRINT_ONLY\nPRINTL a\n", ""},  // no function the engine runs: not a game yet
+    };
+    for (const Case& c : cases) {
+        test::TempDir game;
+        game.write("kst/a.kst", sjis(c.script));
+        std::string codes;
+        for (const Finding& f : checkGame(game.path()).findings.list()) codes += std::string(findingRow(f.code).code) + " ";
+        EXPECT_EQ(codes, c.expected) << c.script;
+    }
+}
+
 TEST_F(CheckTest, AddedCharactersNeedATemplate) {
     file("csv/chara1.csv", "番号,7\n");
     file("csv/chara2.csv", "番号,8\nフラグ,0,1\n");

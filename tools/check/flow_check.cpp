@@ -2,7 +2,8 @@
 // one COUNT for every loop of every function, lets JUMP replace only a
 // function the game loop started, and on GOTO closes every open IF but
 // leaves a running loop running: each legal, each almost never meant.
-#include <map>
+#include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -91,28 +92,66 @@ private:
 
     void checkGoto(const FunctionDefinition& definition, const ScriptLine& line, Blocks from,
                    const std::vector<Blocks>& blocks) {
-        std::optional<Blocks> to;
+        std::optional<std::size_t> target;
         cutOperands(line, [&](OperandKind kind, std::string_view name) {
             if (kind != OperandKind::Label) return;
             if (const LabelEntry* label = findLabel(definition, name))
-                for (std::size_t i = 0; i < definition.lines.size(); ++i)
-                    if (definition.lines[i].lineNumber == label->lineNumber) to = blocks[i];
+                for (std::size_t i = 0; i < definition.lines.size() && !target; ++i)
+                    if (definition.lines[i].lineNumber == label->lineNumber) target = i;
         });
-        if (!to) return;
-        if (from.loop && to->loop != from.loop)
+        if (!target) return;
+        const Blocks to = blocks[*target];
+        const auto& lines = definition.lines;
+        if (from.loop && to.loop != from.loop) {
+            const Next next = nextAfter(lines, *target, {kREPEAT, kREND});
+            if (!next.fault) return;
             findings_.add(placeOfLine(definition, line), FindingCode::GotoOutOfLoop,
-                          "GOTO out of the loop of line " + std::to_string(from.loop) +
-                              ": the loop keeps running, so the next REPEAT of this function reports error 203 and "
-                              "its end error 207. Leave the loop with BREAK");
-        else if (to->loop && to->loop != from.loop)
+                          "GOTO out of the loop of line " + std::to_string(from.loop) + ": the loop keeps running, so " +
+                              (next.line ? keywordOf(*next.line) + " at line " + std::to_string(next.line->lineNumber) +
+                                               (next.line->code == kREPEAT ? " reports error 203"
+                                                                           : " counts for it")
+                                         : std::string("the end of the function reports error 207")) +
+                              ". Leave the loop with BREAK");
+        } else if (to.loop && to.loop != from.loop) {
+            const Next next = nextAfter(lines, *target, {kREND});
+            if (!next.fault || !next.line) return;
             findings_.add(placeOfLine(definition, line), FindingCode::GotoIntoBlock,
-                          "GOTO into the loop of line " + std::to_string(to->loop) +
-                              ": no loop runs there, so its REND does not go back to the REPEAT");
-        else if (to->openIf)
+                          "GOTO into the loop of line " + std::to_string(to.loop) + ": no loop runs there, so the REND at line " +
+                              std::to_string(next.line->lineNumber) + " does not go back to the REPEAT");
+        } else if (to.openIf) {
+            const Next next = nextAfter(lines, *target, {kELSE, kELSEIF, kENDIF});
+            if (!next.fault || !next.line) return;
             findings_.add(placeOfLine(definition, line), FindingCode::GotoIntoBlock,
-                          "GOTO to a label inside the IF block of line " + std::to_string(to->openIf) +
-                              ": GOTO closes every open IF, so the block's ELSE or ENDIF reports error 100. "
-                              "Put the label outside the block");
+                          "GOTO to a label inside the IF block of line " + std::to_string(to.openIf) +
+                              ": GOTO closes every open IF, so the " + keywordOf(*next.line) + " at line " +
+                              std::to_string(next.line->lineNumber) + " reports error 100. Put the label before the IF");
+        }
+    }
+
+    // What runs after a label, read in order at the label's own block
+    // level: a fault (one of `faults`, or the end of the function: null
+    // line) or a line that ends the function first. A GOTO or RESTART
+    // there goes who knows where, which counts as no fault.
+    struct Next {
+        bool fault = false;
+        const ScriptLine* line = nullptr;
+    };
+    static Next nextAfter(const FunctionLines& lines, std::size_t label, std::initializer_list<std::int32_t> faults) {
+        int depth = 0;
+        bool conditional = false;  // the line after a SIF
+        for (std::size_t i = label + 1; i < lines.size(); ++i) {
+            const ScriptLine& line = lines[i];
+            const bool level = depth == 0 && !conditional;
+            conditional = line.code == kSIF;
+            if (level && std::find(faults.begin(), faults.end(), line.code) != faults.end()) return {true, &line};
+            if (line.code == kIF) ++depth;
+            if (line.code == kENDIF && depth > 0) --depth;
+            if (!level) continue;
+            if (line.code == kRETURN || line.code == kBEGIN || line.code == kJUMP || line.code == kQUIT ||
+                line.code == kGOTO || line.code == kRESTART)
+                return {};
+        }
+        return {true, nullptr};
     }
 
     CallGraph graph_;

@@ -4,6 +4,7 @@
 // leaves a running loop running: each legal, each almost never meant.
 #include <algorithm>
 #include <initializer_list>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -70,7 +71,7 @@ private:
         const ScriptLine& line = definition.lines[index];
         for (const CallSite& site : graph_.sitesIn(definition)) {
             if (site.line != &line || !site.to || restoresCount(definition, index, blocks)) continue;
-            auto hit = graph_.find(*site.to, [](const ScriptLine& l) { return l.code == kREPEAT; }, true);
+            const CallGraph::Hit hit = repeatRunBy(*site.to);
             if (!hit.line) continue;
             findings_.add(placeOfLine(definition, line), FindingCode::SharedCount,
                           "CALL inside the loop of line " + std::to_string(blocks[index].loop) + " runs the REPEAT at " +
@@ -79,6 +80,13 @@ private:
                               "one leaves (and usually ends early). Save COUNT in a variable before the CALL and "
                               "put it back after it");
         }
+    }
+
+    // The first REPEAT the function or what it CALLs runs, found once per function.
+    CallGraph::Hit repeatRunBy(const FunctionDefinition& definition) {
+        auto [entry, fresh] = repeats_.try_emplace(&definition);
+        if (fresh) entry->second = graph_.find(definition, [](const ScriptLine& l) { return l.code == kREPEAT; }, true);
+        return entry->second;
     }
 
     void checkJump(const FunctionDefinition& definition, const ScriptLine& line) {
@@ -155,6 +163,7 @@ private:
     }
 
     CallGraph graph_;
+    std::map<const FunctionDefinition*, CallGraph::Hit> repeats_;
     Findings& findings_;
 };
 

@@ -4,6 +4,7 @@
 // phase nothing leaves, an event after which no phase follows, and
 // functions nothing ever runs.
 #include <algorithm>
+#include <iterator>
 
 #include "call_graph.h"
 #include "checks.h"
@@ -193,12 +194,15 @@ private:
             std::string_view begin, event;
         };
         static constexpr Target kTargets[] = {{"AFTERTRAIN", "EVENTEND"}, {"TURNEND", "EVENTTURNEND"}};
+        bool leaves[std::size(kTargets)];
+        for (std::size_t i = 0; i < std::size(kTargets); ++i)
+            leaves[i] = anyMayLeave(program_.definitionsOf(kTargets[i].event));
         forEachLine([&](const FunctionDefinition& definition, const ScriptLine& line) {
             if (line.code != kBEGIN) return;
-            for (const Target& target : kTargets) {
-                if (line.argument != target.begin) continue;
+            for (std::size_t i = 0; i < std::size(kTargets); ++i) {
+                const Target& target = kTargets[i];
+                if (line.argument != target.begin || leaves[i]) continue;
                 const auto& event = program_.definitionsOf(target.event);
-                if (anyMayLeave(event)) continue;
                 const std::string why = event.empty() ? "no function " + std::string(target.event) + " exists"
                                                       : "no " + std::string(target.event) +
                                                             " function (nor what it runs) executes BEGIN or QUIT";

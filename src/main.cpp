@@ -7,7 +7,9 @@
 #include "console/before_read.h"
 #include "console/clock.h"
 #include "console/console.h"
+#include "data/game_files.h"
 #include "kiro_version.h"
+#include "platform/platform.h"
 #include "script/trace.h"
 
 namespace {
@@ -27,10 +29,14 @@ bool answeredOption(int argc, char** argv) {
     return true;
 }
 
+bool holdsGame(const std::string& folder) { return kiro::isGameDirectory(folder); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    kiro::platform::prepareStandardStreams();
     if (answeredOption(argc, argv)) return 0;
+    kiro::platform::enterProgramFolderIfItHoldsTheGame(&holdsGame);
     // A fixed seed or time that cannot be read is never ignored: the run
     // would not be the reproducible one that was asked for.
     if (const std::string problem = kiro::configureClock(); !problem.empty()) {

@@ -6,9 +6,7 @@
 #include "console/console.h"
 
 #include "console/before_read.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <charconv>
@@ -144,27 +142,14 @@ std::string Console::readWord() {
     return line_.substr(start, pos_ - start);
 }
 
-namespace {
-
-// A regular file or /dev/null: nobody reads it while it is written.
-bool standardOutputUnwatched() {
-    struct stat out, null;
-    if (fstat(STDOUT_FILENO, &out) != 0) return false;
-    if (S_ISREG(out.st_mode)) return true;
-    return S_ISCHR(out.st_mode) && stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) &&
-           out.st_rdev == null.st_rdev;
-}
-
-}  // namespace
-
-StdConsoleIo::StdConsoleIo(std::FILE* input) : input_(input), watched_(!standardOutputUnwatched()) {}
+StdConsoleIo::StdConsoleIo(std::FILE* input) : input_(input), watched_(!platform::standardOutputUnwatched()) {}
 
 bool StdConsoleIo::readLine(std::string& line) {
     int c;
     bool any = false;
     std::size_t kept = 0;
     // The engine reads its input from one thread only.
-    while ((c = getc_unlocked(input_)) != EOF) {
+    while ((c = platform::readInputByte(input_)) != EOF) {
         any = true;
         if (c == '\n') return true;
         if (kept < kMaxInputLine) {
@@ -177,17 +162,8 @@ bool StdConsoleIo::readLine(std::string& line) {
 }
 
 void StdConsoleIo::write(std::string_view bytes) {
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(STDOUT_FILENO, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;  // the player's console is gone; nothing sensible is left to do
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    // A console that is gone takes nothing more; nothing sensible is left to do.
+    platform::writeStandardOutput(bytes);
 }
 
 bool StringConsoleIo::readLine(std::string& line) {

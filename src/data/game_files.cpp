@@ -1,11 +1,6 @@
 // Directory listing and file reading for the loaders.
 #include "data/game_files.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -13,6 +8,7 @@
 #include <memory>
 
 #include "data/load_diagnostics.h"
+#include "platform/platform.h"
 
 namespace kiro {
 namespace {
@@ -29,34 +25,9 @@ bool endsWithIgnoringCase(std::string_view name, std::string_view ext) {
     return true;
 }
 
-enum class EntryKind { kRegular, kFolder, kSpecial, kUnknown };
+using platform::EntryKind;
 
-EntryKind kindOfMode(mode_t mode) {
-    if (S_ISREG(mode)) return EntryKind::kRegular;
-    if (S_ISDIR(mode)) return EntryKind::kFolder;
-    return EntryKind::kSpecial;
-}
-
-// The listing's file type where it gives one; links (and file systems that
-// give none) are followed with stat. A name that cannot be examined stays
-// unknown and is still listed, so that opening it reports the failure.
-EntryKind kindOf(const std::string& folder, const dirent& entry) {
-    switch (entry.d_type) {
-        case DT_REG: return EntryKind::kRegular;
-        case DT_DIR: return EntryKind::kFolder;
-        case DT_LNK:
-        case DT_UNKNOWN: break;
-        default: return EntryKind::kSpecial;
-    }
-    struct stat st;
-    std::string path = folder + "/" + entry.d_name;
-    return stat(path.c_str(), &st) == 0 ? kindOfMode(st.st_mode) : EntryKind::kUnknown;
-}
-
-bool entryExists(const std::string& path) {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0 || errno != ENOENT;
-}
+bool entryExists(const std::string& path) { return platform::entryExists(path); }
 
 }  // namespace
 
@@ -64,20 +35,16 @@ bool isGameDirectory(const std::string& dir) { return entryExists(dir + "/csv") 
 
 GameFolder listGameFolder(const std::string& folder, std::string_view extension) {
     GameFolder listed;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-    if (!dir) {
+    std::vector<platform::FolderEntry> entries;
+    if (const int why = platform::listFolder(folder, entries); why != 0) {
         // Only a folder that is not there at all lists nothing; a dangling
         // link in its place cannot be listed like any other failure.
-        const int why = errno;
         if (why != ENOENT || entryExists(folder)) listed.error = why;
         return listed;
     }
-    while (dirent* entry = readdir(dir.get())) {
-        std::string_view name = entry->d_name;
-        if (!endsWithIgnoringCase(name, extension)) continue;
-        EntryKind kind = kindOf(folder, *entry);
-        if (kind == EntryKind::kFolder) continue;
-        listed.files.push_back(ListedFile{std::string(name), kind == EntryKind::kSpecial});
+    for (platform::FolderEntry& entry : entries) {
+        if (!endsWithIgnoringCase(entry.name, extension) || entry.kind == EntryKind::kFolder) continue;
+        listed.files.push_back(ListedFile{std::move(entry.name), entry.kind == EntryKind::kSpecial});
     }
     std::sort(listed.files.begin(), listed.files.end(),
               [](const ListedFile& a, const ListedFile& b) { return a.name < b.name; });
@@ -85,25 +52,6 @@ GameFolder listGameFolder(const std::string& folder, std::string_view extension)
 }
 
 namespace {
-
-// Closes the descriptor however the read ends.
-struct FileDescriptor {
-    explicit FileDescriptor(int f) : fd(f) {}
-    ~FileDescriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int fd;
-};
-
-// read() that retries when a signal interrupts it; -1 on a failure.
-ssize_t readSome(int fd, char* into, std::size_t room) {
-    for (;;) {
-        ssize_t n = ::read(fd, into, room);
-        if (n >= 0 || errno != EINTR) return n;
-    }
-}
 
 // Appends `extra` bytes to the block, growing it to at least twice its size
 // but never beyond `limit` (the caller has checked the bytes fit).
@@ -117,13 +65,13 @@ void grow(FileBytes& bytes, std::size_t& capacity, const char* extra, std::size_
     capacity = bigger;
 }
 
-// Opens without blocking (a FIFO would wait for a writer, a terminal could
-// become the controlling one); ENXIO is a socket's answer.
-ReadStatus openRegular(const std::string& path, FileDescriptor& file, struct stat& st) {
-    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (file.fd < 0) return errno == ENXIO ? ReadStatus::kNotRegular : ReadStatus::kOpenFailed;
-    if (fstat(file.fd, &st) != 0) return ReadStatus::kOpenFailed;
-    return S_ISREG(st.st_mode) ? ReadStatus::kRead : ReadStatus::kNotRegular;
+ReadStatus openRegular(const std::string& path, platform::InputFile& file) {
+    switch (file.open(path)) {
+        case platform::InputFile::Opened::kYes: return ReadStatus::kRead;
+        case platform::InputFile::Opened::kNotRegular: return ReadStatus::kNotRegular;
+        case platform::InputFile::Opened::kFailed: break;
+    }
+    return ReadStatus::kOpenFailed;
 }
 
 }  // namespace
@@ -133,21 +81,20 @@ ReadStatus openRegular(const std::string& path, FileDescriptor& file, struct sta
 // one that gives no size (such as those of /proc), is read on until its end,
 // up to the limit.
 ReadStatus readGameFile(const std::string& path, FileBytes& bytes, std::size_t limit) {
-    FileDescriptor file(-1);
-    struct stat st;
-    if (ReadStatus status = openRegular(path, file, st); status != ReadStatus::kRead) return status;
-    if (static_cast<std::uintmax_t>(st.st_size) > limit) return ReadStatus::kTooLarge;
-    std::size_t capacity = static_cast<std::size_t>(st.st_size);
+    platform::InputFile file;
+    if (ReadStatus status = openRegular(path, file); status != ReadStatus::kRead) return status;
+    if (file.size() > limit) return ReadStatus::kTooLarge;
+    std::size_t capacity = static_cast<std::size_t>(file.size());
     bytes.data = std::make_unique_for_overwrite<char[]>(capacity);
     bytes.size = 0;
     for (;;) {
-        ssize_t n;
+        std::int64_t n;
         if (bytes.size < capacity) {
-            n = readSome(file.fd, bytes.data.get() + bytes.size, capacity - bytes.size);
+            n = file.read(bytes.data.get() + bytes.size, capacity - bytes.size);
             if (n > 0) bytes.size += static_cast<std::size_t>(n);
         } else {
             char probe[4096];  // the block is full: is there more?
-            n = readSome(file.fd, probe, sizeof probe);
+            n = file.read(probe, sizeof probe);
             if (n > 0 && static_cast<std::size_t>(n) > limit - bytes.size) return ReadStatus::kTooLarge;
             if (n > 0) grow(bytes, capacity, probe, static_cast<std::size_t>(n), limit);
         }
@@ -168,14 +115,13 @@ bool readWholeFile(const std::string& path, FileBytes& bytes) {
 // Space is reserved only up to the game file limit, so a size that changes
 // under the reader cannot ask for a block of any size at once.
 bool readWholeFile(const std::string& path, std::string& bytes) {
-    FileDescriptor file(-1);
-    struct stat st;
-    if (openRegular(path, file, st) != ReadStatus::kRead) return false;
+    platform::InputFile file;
+    if (openRegular(path, file) != ReadStatus::kRead) return false;
     bytes.clear();
-    bytes.reserve(std::min(static_cast<std::size_t>(st.st_size), kMaxGameFileBytes));
+    bytes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), kMaxGameFileBytes)));
     char buf[65536];
     for (;;) {
-        ssize_t n = readSome(file.fd, buf, sizeof buf);
+        std::int64_t n = file.read(buf, sizeof buf);
         if (n == 0) return true;
         if (n < 0) return false;
         bytes.append(buf, static_cast<std::size_t>(n));

@@ -12,12 +12,6 @@
 // belongs to a writer that died, and is removed.
 #include "save/save_file.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -26,6 +20,7 @@
 #include "data/game_base.h"
 #include "data/text.h"
 #include "data/variable_store.h"
+#include "platform/platform.h"
 
 namespace kiro {
 namespace {
@@ -145,33 +140,25 @@ void readCharacter(SaveLines& in, CharacterRecord& c) {
     for (std::int32_t code = 0; code < kCharacterArrayCount; ++code) readIntArray(in, c.array(code));
 }
 
-bool isRegularFile(int fd) {
-    struct stat st;
-    return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // Reads from the start of a regular file until `lines` line feeds have been
 // seen, the file ends, or kMaxHeadBytes have been read. Opened without
 // blocking so that a FIFO in a slot's place cannot hang the menu; the byte
 // limit keeps a huge file without line feeds (a sparse terabyte reads as
 // zeros for minutes) from stalling it.
 bool readFileHead(const std::string& path, int lines, std::string& bytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = isRegularFile(fd);
+    platform::InputFile file;
     bytes.clear();
+    if (file.open(path) != platform::InputFile::Opened::kYes) return false;
     char buf[4096];
     int seen = 0;
-    while (ok && seen < lines && bytes.size() < kMaxHeadBytes) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
-        if (n <= 0) break;
+    while (seen < lines && bytes.size() < kMaxHeadBytes) {
+        const std::int64_t n = file.read(buf, sizeof buf);
+        if (n < 0) return false;
+        if (n == 0) break;
         bytes.append(buf, static_cast<std::size_t>(n));
-        for (ssize_t i = 0; i < n; ++i) seen += buf[i] == '\n';
+        for (std::int64_t i = 0; i < n; ++i) seen += buf[i] == '\n';
     }
-    ::close(fd);
-    return ok;
+    return true;
 }
 
 std::string folderOf(const std::string& path) {
@@ -190,34 +177,25 @@ SaveStepHook saveStepHook = nullptr;
 // Whether `step` may go ahead; only tests ever say no.
 bool stepAllowed(SaveStep step) { return !saveStepHook || saveStepHook(step); }
 
-// The folder a save is written into, held open for its whole save and, where
-// the file system offers it, locked exclusively against other saves. Closing
-// the descriptor releases the lock, and so does the death of the process, so
-// a killed save never blocks the next one.
+// The folder a save is written into, held for its whole save and, where
+// the system offers it, locked exclusively against other saves. The lock
+// ends with the save or with the process, so a killed save never blocks the
+// next one.
 class SaveFolder {
 public:
-    explicit SaveFolder(const std::string& folder)
-        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        if (fd_ < 0 || !stepAllowed(SaveStep::Lock)) return;
-        locked_ = lockWithin(kLockPatience);
+    explicit SaveFolder(const std::string& folder) : folder_(folder) {
+        if (!folder_.opened() || !stepAllowed(SaveStep::Lock)) return;
+        locked_ = folder_.lock(kLockPatience);
     }
-    ~SaveFolder() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    SaveFolder(const SaveFolder&) = delete;
-    SaveFolder& operator=(const SaveFolder&) = delete;
 
     bool locked() const { return locked_; }
 
     // Makes a rename durable; a folder that cannot be synced still holds a
     // complete file, so a failure here is not a failed save.
-    void sync() const {
-        if (fd_ >= 0) ::fsync(fd_);
-    }
+    void sync() const { folder_.sync(); }
 
     // Removes every temporary file of `slot` a locked save left: under the
-    // lock their writers cannot be running any more. unlinkat removes a link
-    // itself, never what it points to, and leaves folders alone.
+    // lock their writers cannot be running any more.
     void removeDeadWriters(std::string_view slot) const;
 
 private:
@@ -226,17 +204,8 @@ private:
     // it without end would hang this game, so past the patience the save goes
     // ahead unlocked, which is still safe: it only skips the cleanup.
     static constexpr int kLockPatience = 2000;  // milliseconds
-    static constexpr int kLockRetry = 10;
 
-    bool lockWithin(int milliseconds) const {
-        for (int waited = 0;; waited += kLockRetry) {
-            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
-            if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= milliseconds) return false;
-            ::usleep(kLockRetry * 1000);
-        }
-    }
-
-    int fd_;
+    platform::FolderLock folder_;
     bool locked_ = false;
 };
 
@@ -259,25 +228,13 @@ bool isLockedTemporaryOf(std::string_view name, std::string_view slot) {
 }
 
 void SaveFolder::removeDeadWriters(std::string_view slot) const {
-    int listFd = ::dup(fd_);
-    if (listFd < 0) return;
-    DIR* dir = ::fdopendir(listFd);
-    if (!dir) {
-        ::close(listFd);
-        return;
-    }
-    ::rewinddir(dir);
-    while (const dirent* entry = ::readdir(dir)) {
-        if (isLockedTemporaryOf(entry->d_name, slot)) ::unlinkat(fd_, entry->d_name, 0);
-    }
-    ::closedir(dir);
+    folder_.removeFiles([slot](std::string_view name) { return isLockedTemporaryOf(name, slot); });
 }
 
-bool writeAll(int fd, std::string_view bytes) {
+bool writeAll(platform::OutputFile& file, std::string_view bytes) {
     while (!bytes.empty()) {
         if (!stepAllowed(SaveStep::Write)) return false;
-        ssize_t n = ::write(fd, bytes.data(), std::min(bytes.size(), kSavePieceSize));
-        if (n < 0 && errno == EINTR) continue;
+        const std::int64_t n = file.write(bytes.data(), std::min(bytes.size(), kSavePieceSize));
         if (n <= 0) return false;
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
@@ -288,16 +245,16 @@ bool writeAll(int fd, std::string_view bytes) {
 // in `temporary`. Created exclusively and without following a link, so it is
 // never a file someone else has; a name already taken (left by a process of
 // the same id long gone) is passed over for the next.
-int createTemporary(const std::string& path, bool locked, std::string& temporary) {
+bool createTemporary(const std::string& path, bool locked, platform::OutputFile& file, std::string& temporary) {
     static unsigned counter = 0;
-    const std::string stem = path + std::string(kTemporaryInfix) + std::to_string(::getpid()) + ".";
+    const std::string stem = path + std::string(kTemporaryInfix) + std::to_string(platform::processId()) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = stem + std::to_string(++counter);
         if (!locked) temporary += kUnlockedSuffix;
-        int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        const platform::OutputFile::Created created = file.create(temporary);
+        if (created != platform::OutputFile::Created::kNameTaken) return created == platform::OutputFile::Created::kYes;
     }
-    return -1;
+    return false;
 }
 
 }  // namespace
@@ -362,26 +319,21 @@ void applySave(SaveContents& contents, VariableStore& store) {
 }
 
 bool slotWritable(const std::string& path) {
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode) || ::access(path.c_str(), W_OK) != 0) return false;
-    } else if (errno != ENOENT) {
-        return false;
-    }
-    return ::access(folderOf(path).c_str(), W_OK) == 0;
+    return platform::mayWriteFile(path, folderOf(path));
 }
 
 bool replaceFile(const std::string& path, std::string_view bytes) {
     SaveFolder folder(folderOf(path));
     if (folder.locked()) folder.removeDeadWriters(baseNameOf(path));
     std::string temporary;
-    int fd = stepAllowed(SaveStep::CreateTemporary) ? createTemporary(path, folder.locked(), temporary) : -1;
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, bytes) && stepAllowed(SaveStep::Sync) && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !stepAllowed(SaveStep::Close)) ok = false;
-    if (ok && (!stepAllowed(SaveStep::Rename) || ::rename(temporary.c_str(), path.c_str()) != 0)) ok = false;
+    platform::OutputFile file;
+    if (!stepAllowed(SaveStep::CreateTemporary) || !createTemporary(path, folder.locked(), file, temporary))
+        return false;
+    bool ok = writeAll(file, bytes) && stepAllowed(SaveStep::Sync) && file.sync();
+    if (!file.close() || !stepAllowed(SaveStep::Close)) ok = false;
+    if (ok && (!stepAllowed(SaveStep::Rename) || !platform::replaceWith(temporary, path))) ok = false;
     if (!ok) {
-        ::unlink(temporary.c_str());
+        platform::removeFile(temporary);
         return false;
     }
     folder.sync();

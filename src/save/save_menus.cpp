@@ -2,16 +2,16 @@
 // the overwrite question, and the two procedures that write and read a slot.
 #include "save/save_menus.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 #include "console/clock.h"
 #include "data/game_files.h"
 #include "messages.h"
+#include "platform/platform.h"
 #include "save/save_file.h"
 #include "script/executor.h"
 #include "script/runtime.h"
@@ -74,9 +74,7 @@ bool confirmOverwrite(Console& console) {
 // The save description's time stamp, local time: 2006年03月14日 09:05:07
 // followed by one space.
 std::string timeStamp() {
-    std::time_t now = clockNow();
-    std::tm t{};
-    localtime_r(&now, &t);
+    const std::tm t = platform::localTime(clockNow());
     auto piece = [](std::string_view s) { return static_cast<int>(s.size()); };
     char buf[96];
     int n = std::snprintf(buf, sizeof buf, "%04d%.*s%02d%.*s%02d%.*s %02d:%02d:%02d ", t.tm_year + 1900,
@@ -113,10 +111,10 @@ bool saveSlot(Runtime& rt, std::int32_t slot) {
 
 bool loadSlot(Runtime& rt, std::int32_t slot) {
     std::string path = slotFileName(slot);
-    struct stat st;
     std::string bytes;
     // Only a regular file is read: a FIFO in the slot's place would block.
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxSaveFileBytes) return false;
+    const std::optional<std::uint64_t> size = platform::regularFileSize(path);
+    if (!size || *size > static_cast<std::uint64_t>(kMaxSaveFileBytes)) return false;
     if (!readWholeFile(path, bytes)) return false;
     SaveContents contents;
     if (!decodeSave(bytes, rt.store, contents)) return false;

@@ -5,8 +5,6 @@
 // Prints one "file:line: message" line per fault, in UTF-8, sorted by file
 // and line. Exit status: 0 nothing found, 1 faults found, 2 the game could
 // not be loaded (or checked at all).
-#include <stdlib.h>
-
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -17,6 +15,7 @@
 #include "check_game.h"
 #include "command_line.h"
 #include "game_folder.h"
+#include "system.h"
 
 namespace {
 
@@ -49,8 +48,7 @@ class TempFolder {
 public:
     TempFolder() {
         std::error_code ignored;
-        std::string pattern = (std::filesystem::temp_directory_path(ignored) / "kiro-check-XXXXXX").string();
-        if (mkdtemp(pattern.data())) path_ = pattern;
+        path_ = kiro::text::makeTemporaryFolder(std::filesystem::temp_directory_path(ignored), "kiro-check-").string();
     }
     ~TempFolder() {
         std::error_code ignored;

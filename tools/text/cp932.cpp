@@ -1,28 +1,9 @@
-// Conversions between CP932 and UTF-8 with the C library's iconv.
+// Conversions between CP932 and UTF-8.
 #include "cp932.h"
 
-#include <cerrno>
 #include <cstdio>
 
 namespace kiro::text {
-
-Iconv::Stop Iconv::convert(std::string_view& in, std::string& out) {
-    char* src = const_cast<char*>(in.data());
-    std::size_t left = in.size();
-    char buf[8192];
-    Stop stop = Stop::Done;
-    while (left > 0) {
-        char* dst = buf;
-        std::size_t room = sizeof buf;
-        std::size_t r = iconv(cd_, &src, &left, &dst, &room);
-        out.append(buf, dst);
-        if (r != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
-        stop = errno == EINVAL ? Stop::Incomplete : Stop::Invalid;
-        break;
-    }
-    in = std::string_view(src, left);
-    return stop;
-}
 
 bool cp932Available() {
     return Iconv("CP932", "UTF-8").ok() && Iconv("UTF-8", "CP932").ok();

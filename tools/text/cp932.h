@@ -1,8 +1,8 @@
 // The one place where the tools and tests convert between the engine's
-// Shift-JIS (CP932) bytes and UTF-8, with the C library's iconv.
+// Shift-JIS (CP932) bytes and UTF-8: with the C library's iconv on POSIX
+// systems, with the system's code page functions on Windows
+// (system_posix.cpp, system_windows.cpp).
 #pragma once
-
-#include <iconv.h>
 
 #include <optional>
 #include <string>
@@ -11,25 +11,25 @@
 
 namespace kiro::text {
 
-// An iconv conversion descriptor, closed with its owner.
+// A conversion descriptor between "CP932" and "UTF-8", closed with its
+// owner. Strict both ways: a byte that is not part of a valid character,
+// and a character the target cannot hold, stop the conversion.
 class Iconv {
 public:
-    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Iconv() {
-        if (ok()) iconv_close(cd_);
-    }
+    Iconv(const char* to, const char* from);
+    ~Iconv();
     Iconv(const Iconv&) = delete;
     Iconv& operator=(const Iconv&) = delete;
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    bool ok() const { return cd_ != nullptr; }
 
     enum class Stop { Done, Invalid, Incomplete };
     // Converts as much of `in` as it can, appending to `out`; `in` is left at
     // the first byte not converted.
     Stop convert(std::string_view& in, std::string& out);
-    void reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
+    void reset();
 
 private:
-    iconv_t cd_;
+    void* cd_ = nullptr;
 };
 
 // True when this system can convert CP932 both ways.

@@ -1,10 +1,6 @@
 // Judging and converting a game folder's text files.
 #include "game_folder.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +9,8 @@
 #include <map>
 #include <sstream>
 #include <system_error>
+
+#include "system.h"
 
 namespace kiro::text {
 namespace fs = std::filesystem;
@@ -143,16 +141,10 @@ bool sameAsDestination(const fs::path& destination, const GameFiles& files) {
 // Moves a finished folder into place; an existing one is swapped out
 // in one step where the system allows it.
 bool moveIntoPlace(const fs::path& from, const fs::path& to) {
-    if (!fs::exists(to)) return ::rename(from.c_str(), to.c_str()) == 0;
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0) return true;
+    if (!fs::exists(to)) return renameFolder(from, to);
+    if (exchangeFolders(from, to)) return true;
     const fs::path old = from.string() + ".old";
-    return ::rename(to.c_str(), old.c_str()) == 0 && ::rename(from.c_str(), to.c_str()) == 0;
-}
-
-mode_t currentUmask() {
-    mode_t mask = umask(0);
-    umask(mask);
-    return mask;
+    return renameFolder(to, old) && renameFolder(from, to);
 }
 
 // Writes the files into a temporary folder next to (or, when it exists,
@@ -170,18 +162,17 @@ bool writeGame(fs::path destination, const GameFiles& files, const std::vector<s
     fs::path parent = exists ? destination : destination.parent_path();
     if (parent.empty()) parent = ".";
     if (!exists) fs::create_directories(parent, ec);
-    std::string pattern = (parent / ".kiro-convert-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
+    const fs::path temp = makeTemporaryFolder(parent, ".kiro-convert-");
+    if (temp.empty()) {
         error = parent.string() + ": cannot make a temporary folder here";
         return false;
     }
-    const fs::path temp = pattern;
-    chmod(temp.c_str(), 0777 & ~currentUmask());
+    allowLikeANewFolder(temp);
     bool ok = true;
     for (const std::string& folder : folders) ok = ok && fs::create_directory(temp / folder, ec);
     for (const auto& [file, bytes] : files) ok = ok && writeFile(temp / file, bytes);
     if (ok && !exists) {
-        ok = ::rename(temp.c_str(), destination.c_str()) == 0;
+        ok = renameFolder(temp, destination);
     } else if (ok) {
         for (const std::string& folder : folders) ok = ok && moveIntoPlace(temp / folder, destination / folder);
     }

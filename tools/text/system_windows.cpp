@@ -68,6 +68,25 @@ bool cutUtf8(std::string_view in) {
     return true;
 }
 
+// Characters the system's CP932 table leaves out but iconv's CP932 writes,
+// for their JIS meaning: the conversion takes them on every system.
+struct ExtraCharacter {
+    wchar_t unit;
+    const char* bytes;
+};
+constexpr ExtraCharacter kExtraCharacters[] = {
+    {L'\u00A2', "\x81\x91"}, {L'\u00A3', "\x81\x92"}, {L'\u00A5', "\x5C"},     {L'\u00AC', "\x81\xCA"},
+    {L'\u2014', "\x81\x5C"}, {L'\u2016', "\x81\x61"}, {L'\u203E', "\x7E"},     {L'\u2212', "\x81\x7C"},
+    {L'\u301C', "\x81\x60"},
+};
+
+const char* extraCharacter(const wchar_t* units, int count) {
+    if (count != 1) return nullptr;
+    for (const ExtraCharacter& extra : kExtraCharacters)
+        if (extra.unit == units[0]) return extra.bytes;
+    return nullptr;
+}
+
 // One UTF-8 character at the start of `in` (not empty) as CP932.
 std::size_t encodeOne(std::string_view in, std::string& out, Iconv::Stop& stop) {
     if (static_cast<unsigned char>(in[0]) < 0x80) {
@@ -81,6 +100,10 @@ std::size_t encodeOne(std::string_view in, std::string& out, Iconv::Stop& stop) 
     }
     wchar_t units[2];
     const int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(length), units, 2);
+    if (const char* extra = count > 0 ? extraCharacter(units, count) : nullptr) {
+        out += extra;
+        return length;
+    }
     char bytes[4];
     BOOL lossy = FALSE;
     const int written = count <= 0 ? 0

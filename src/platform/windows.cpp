@@ -54,7 +54,14 @@ std::intptr_t keep(HANDLE handle) {
     return handle == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(handle);
 }
 
-DWORD attributesOf(const std::string& path) { return GetFileAttributesW(wide(path).c_str()); }
+// The attributes of `path`, and the system's error when there are none
+// (taken at once: freeing the converted name may change the last error).
+DWORD attributesOf(const std::string& path, DWORD* error = nullptr) {
+    const std::wstring name = wide(path);
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (error) *error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
+    return attributes;
+}
 
 bool isNotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
@@ -78,8 +85,8 @@ EntryKind kindOfAttributes(DWORD attributes) {
 template <typename Each>
 bool forEachEntry(const std::string& folder, DWORD& error, Each each) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileExW(wide(folder + "/*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                   nullptr, 0);
+    const std::wstring pattern = wide(folder + "/*");
+    HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
     if (find == INVALID_HANDLE_VALUE) {
         error = GetLastError();
         return false;
@@ -127,7 +134,8 @@ int listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
 }
 
 bool entryExists(const std::string& path) {
-    return attributesOf(path) != INVALID_FILE_ATTRIBUTES || !isNotFound(GetLastError());
+    DWORD error = 0;
+    return attributesOf(path, &error) != INVALID_FILE_ATTRIBUTES || !isNotFound(error);
 }
 
 InputFile::~InputFile() {
@@ -210,8 +218,8 @@ OutputFile::~OutputFile() { close(); }
 
 // CREATE_NEW fails on any existing name, a link included.
 OutputFile::Created OutputFile::create(const std::string& path) {
-    handle_ = keep(CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                               nullptr));
+    const std::wstring name = wide(path);
+    handle_ = keep(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (handle_ != -1) return Created::kYes;
     const DWORD error = GetLastError();
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Created::kNameTaken : Created::kFailed;
@@ -242,10 +250,11 @@ void removeFile(const std::string& path) { DeleteFileW(wide(path).c_str()); }
 // Write permission on a folder is a matter of its access list, which only
 // the attempt tells: a folder that refuses the file fails the save there.
 bool mayWriteFile(const std::string& path, const std::string& folder) {
-    const DWORD attributes = attributesOf(path);
+    DWORD error = 0;
+    const DWORD attributes = attributesOf(path, &error);
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         if (kindOfAttributes(attributes) != EntryKind::kRegular || (attributes & FILE_ATTRIBUTE_READONLY)) return false;
-    } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+    } else if (error != ERROR_FILE_NOT_FOUND) {
         return false;
     }
     const DWORD folderAttributes = attributesOf(folder);

@@ -388,7 +388,8 @@ TEST_F(CheckTest, GameLoopNeedsAShopScreenAndAWayOut) {
         test::TempDir game;
         game.write("kst/a.kst", sjis(c.script));
         std::string codes;
-        for (const Finding& f : checkGame(game.path()).findings.list()) codes += std::string(findingRow(f.code).code) + " ";
+        const CheckReport report = checkGame(game.path());
+        for (const Finding& f : report.findings.list()) codes += std::string(findingRow(f.code).code) + " ";
         EXPECT_EQ(codes, c.expected) << c.script;
     }
 }

@@ -79,6 +79,19 @@ std::optional<std::int32_t> VariableStore::lookupStringVariable(std::string_view
     return findName(kStringNames, name);
 }
 
+std::vector<std::string> VariableStore::intVariableNames() {
+    std::vector<std::string> names;
+    for (const NameEntry& entry : kIntNames) names.emplace_back(entry.name);
+    for (char letter = 'A'; letter <= 'Z'; ++letter) names.emplace_back(1, letter);
+    return names;
+}
+
+std::vector<std::string> VariableStore::stringVariableNames() {
+    std::vector<std::string> names;
+    for (const NameEntry& entry : kStringNames) names.emplace_back(entry.name);
+    return names;
+}
+
 CharacterRecord& VariableStore::characterAt(std::int32_t index) {
     return characters[checkedIndex(index, characters.size())];
 }

@@ -48,6 +48,10 @@ public:
     // Name tables: exact, case-sensitive lookups.
     static std::optional<std::int32_t> lookupIntVariable(std::string_view name);
     static std::optional<std::int32_t> lookupStringVariable(std::string_view name);
+    // Every name of each table (the letters A-Z last), for tools that name
+    // the variable a script may have meant.
+    static std::vector<std::string> intVariableNames();
+    static std::vector<std::string> stringVariableNames();
 
     // Global integer arrays by code; slots 0-19 are empty vectors.
     std::vector<std::int32_t>& global(std::int32_t code) { return globalArrays[code]; }

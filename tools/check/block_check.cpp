@@ -20,13 +20,16 @@ public:
     void finish();
 
 private:
-    void openIf(const ScriptLine& line) { openIfs_.push_back(line.lineNumber); }
+    void openIf(const ScriptLine& line) { openIfs_.push_back(placeOf(line)); }
     void continueIf(const ScriptLine& line);
     void closeIf(const ScriptLine& line);
     void openRepeat(const ScriptLine& line);
     void closeRepeat(const ScriptLine& line);
     void insideLoopOnly(const ScriptLine& line);
-    void add(std::int32_t line, std::string message) { findings_.add(path_, line, std::move(message)); }
+    Place placeOf(const ScriptLine& line) const { return Place{path_, line.lineNumber, columnOf(line, line.text)}; }
+    void add(const ScriptLine& line, FindingCode code, std::string message) {
+        findings_.add(placeOf(line), code, std::move(message));
+    }
 
     struct Rule {
         std::int32_t code;
@@ -41,8 +44,8 @@ private:
 
     std::string path_;
     Findings& findings_;
-    std::vector<std::int32_t> openIfs_;      // line numbers, innermost last
-    std::vector<std::int32_t> openRepeats_;  // nested ones are reported but kept, to match their RENDs
+    std::vector<Place> openIfs_;      // innermost last
+    std::vector<Place> openRepeats_;  // nested ones are reported but kept, to match their RENDs
 };
 
 void BlockWalk::visit(const ScriptLine& line) {
@@ -52,37 +55,41 @@ void BlockWalk::visit(const ScriptLine& line) {
 
 void BlockWalk::continueIf(const ScriptLine& line) {
     if (openIfs_.empty())
-        add(line.lineNumber, keywordOf(line) + " without an open IF (kiro reports error 100 here)");
+        add(line, FindingCode::UnbalancedIf, keywordOf(line) + " without an open IF (kiro reports error 100 here)");
 }
 
 void BlockWalk::closeIf(const ScriptLine& line) {
-    if (openIfs_.empty()) add(line.lineNumber, "ENDIF without an open IF (kiro reports error 100 here)");
+    if (openIfs_.empty()) add(line, FindingCode::UnbalancedIf, "ENDIF without an open IF (kiro reports error 100 here)");
     else openIfs_.pop_back();
 }
 
 void BlockWalk::openRepeat(const ScriptLine& line) {
     if (!openRepeats_.empty())
-        add(line.lineNumber, "REPEAT inside the loop of line " + std::to_string(openRepeats_.back()) +
-                                 ": only one loop runs at a time, so kiro reports error 203 and ignores this REPEAT");
-    openRepeats_.push_back(line.lineNumber);
+        add(line, FindingCode::NestedRepeat,
+            "REPEAT inside the loop of line " + std::to_string(openRepeats_.back().line) +
+                ": only one loop runs at a time, so kiro reports error 203 and ignores this REPEAT");
+    openRepeats_.push_back(placeOf(line));
 }
 
 void BlockWalk::closeRepeat(const ScriptLine& line) {
     if (openRepeats_.empty())
-        add(line.lineNumber, "REND without REPEAT (kiro adds 1 to COUNT:0 here and goes on)");
+        add(line, FindingCode::RendWithoutRepeat, "REND without REPEAT (kiro adds 1 to COUNT:0 here and goes on)");
     else openRepeats_.pop_back();
 }
 
 void BlockWalk::insideLoopOnly(const ScriptLine& line) {
     if (openRepeats_.empty())
-        add(line.lineNumber, keywordOf(line) + " outside a REPEAT loop (kiro passes over every line up to the next REND)");
+        add(line, FindingCode::OutsideRepeat,
+            keywordOf(line) + " outside a REPEAT loop (kiro passes over every line up to the next REND)");
 }
 
 void BlockWalk::finish() {
-    for (std::int32_t line : openIfs_)
-        add(line, "IF without ENDIF: the function ends with the block open (kiro raises error 206 there)");
-    for (std::int32_t line : openRepeats_)
-        add(line, "REPEAT without REND: the function ends with the loop open (kiro raises error 207 there)");
+    for (const Place& place : openIfs_)
+        findings_.add(place, FindingCode::UnbalancedIf,
+                      "IF without ENDIF: the function ends with the block open (kiro raises error 206 there)");
+    for (const Place& place : openRepeats_)
+        findings_.add(place, FindingCode::UnclosedRepeat,
+                      "REPEAT without REND: the function ends with the loop open (kiro raises error 207 there)");
 }
 
 }  // namespace

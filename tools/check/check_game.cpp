@@ -43,7 +43,7 @@ CheckReport checkGame(const std::string& gameDir) {
         checkGameRules(game, report.findings);
         checkTraps(game, report.findings);
         checkFlow(game, report.findings);
-        report.status = report.findings.empty() ? CheckStatus::Clean : CheckStatus::Faults;
+        report.status = report.findings.count(Severity::Error) == 0 ? CheckStatus::Clean : CheckStatus::Faults;
     } else {
         report.status = CheckStatus::NotLoaded;
     }

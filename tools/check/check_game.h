@@ -8,11 +8,12 @@
 
 namespace kiro::check {
 
-// Also the program's exit status.
+// Also the program's exit status: Clean when no finding is an error
+// (warnings and notes alone), Faults with at least one error.
 enum class CheckStatus { Clean = 0, Faults = 1, NotLoaded = 2 };
 
 struct CheckReport {
-    Findings findings;  // sorted by file and line
+    Findings findings;  // sorted by file, line and column
     CheckStatus status = CheckStatus::Clean;
     std::string problem;  // why the directory could not be checked at all (no finding says it)
 };

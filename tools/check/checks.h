@@ -36,6 +36,13 @@ void forEachDefinition(const ScriptProgram& program, const DefinitionVisitor& vi
 // "kst/a.kst", where findings about a definition's lines go.
 std::string pathOf(const FunctionDefinition& definition);
 
+// The 1-based column (in characters) where `piece` starts in its line, for
+// a piece of the line's statement text (its keyword, an operand); 0 when
+// it is no part of it (a text the loader upper-cased into a copy).
+std::int32_t columnOf(const ScriptLine& line, std::string_view piece);
+// Where a piece of a definition's line is.
+Place placeOf(const FunctionDefinition& definition, const ScriptLine& line, std::string_view piece);
+
 // A script text for a message: UTF-8 between single quotes, so that blanks
 // at either end stay visible.
 std::string quoted(std::string_view sjisText);

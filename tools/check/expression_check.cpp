@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "checks.h"
+#include "expression_faults.h"
 #include "data/text.h"
 #include "script/error_reports.h"
 #include "script/errors.h"
@@ -63,10 +64,6 @@ std::unique_ptr<VariableStore> scratchStore(std::int32_t value) {
 // Runs one evaluation of `text` the way its instruction does.
 using Attempt = std::function<void(Evaluator& evaluator, std::string_view text)>;
 
-// String references (and the reference of TIMES) are looked up as written,
-// unlike whole expressions, which are upper-cased first.
-enum class Case { Folded, AsWritten };
-
 // What a shape needs when a comma is missing, for the message.
 struct ShapeNeed {
     Shape shape;
@@ -97,9 +94,8 @@ private:
     void missing(std::string_view text);
 
     std::optional<std::int32_t> faultOf(std::string_view text, const Attempt& run);
-    void tryPart(std::string_view part, const Attempt& run, Case letters = Case::Folded);
-    std::string caseHint(std::string_view part, const Attempt& run);
-    void report(std::string message) { findings_.add(pathOf(*definition_), line_->lineNumber, std::move(message)); }
+    void tryPart(std::string_view part, const Attempt& run, TextUse use);
+    Place placeAt(std::string_view part, std::size_t at) const;
     // "IF"; "assignment" or "assignment target" for an assignment's parts.
     std::string label() const;
 
@@ -158,43 +154,52 @@ std::optional<std::int32_t> ExpressionCheck::faultOf(std::string_view text, cons
     return std::nullopt;
 }
 
-void ExpressionCheck::tryPart(std::string_view part, const Attempt& run, Case letters) {
+void ExpressionCheck::tryPart(std::string_view part, const Attempt& run, TextUse use) {
     std::optional<std::int32_t> code = faultOf(part, run);
     if (!code) return;
-    std::string hint = letters == Case::AsWritten ? caseHint(part, run) : "";
-    report(label() + " " + quoted(part) + ": " + std::string(textFault(*code)->what) + hint + " (error " +
-           std::to_string(*code) + ": " + utf8Of(messageOf(CExecError(*code))) + ")");
+    TextFault fault = explainTextFault(part, use, *code);
+    if (fault.message.empty())
+        fault.message = std::string(textFault(*code)->what) + " (kiro reports error " + std::to_string(*code) + ": " +
+                        utf8Of(messageOf(CExecError(*code))) + ")";
+    findings_.add(placeAt(part, fault.at), fault.code, label() + " " + quoted(part) + ": " + fault.message,
+                  std::move(fault.suggestions));
 }
 
-// "PRINTS str:0" fails where "PRINTS STR:0" works.
-std::string ExpressionCheck::caseHint(std::string_view part, const Attempt& run) {
-    std::string upper = upperCased(part);
-    if (upper == part || faultOf(upper, run)) return {};
-    return "; references are looked up as written, and " + quoted(upper) + " would work";
+// An assignment's target may be an upper-cased copy of the line's first
+// word; it has the same length, and starts where the statement does.
+Place ExpressionCheck::placeAt(std::string_view part, std::size_t at) const {
+    std::int32_t column = columnOf(*line_, part);
+    if (column == 0 && (kind_ == OperandKind::IntTarget || kind_ == OperandKind::StringTarget))
+        column = columnOf(*line_, line_->text);
+    if (column != 0)
+        for (std::size_t i = 0; i < at && i < part.size(); ++i, ++column)
+            if (isLeadByte(part[i])) ++i;
+    return Place{pathOf(*definition_), line_->lineNumber, column};
 }
 
 void ExpressionCheck::expression(std::string_view text) {
-    tryPart(text, [](Evaluator& e, std::string_view t) { e.evaluateExpression(t); });
+    tryPart(text, [](Evaluator& e, std::string_view t) { e.evaluateExpression(t); }, TextUse::Expression);
 }
 
 // Read as written: string references are not upper-cased.
 void ExpressionCheck::stringReference(std::string_view text) {
-    tryPart(text, [](Evaluator& e, std::string_view t) { e.readStringVariable(t); }, Case::AsWritten);
+    tryPart(text, [](Evaluator& e, std::string_view t) { e.readStringVariable(t); }, TextUse::StringReference);
 }
 
 void ExpressionCheck::form(std::string_view text) {
-    tryPart(text, [](Evaluator& e, std::string_view t) { expandForm(e, t); }, Case::AsWritten);
+    tryPart(text, [](Evaluator& e, std::string_view t) { expandForm(e, t); }, TextUse::Form);
 }
 
 void ExpressionCheck::variableReference(std::string_view text) {
-    tryPart(text, [](Evaluator& e, std::string_view t) { e.readVariableRef(t); }, Case::AsWritten);
+    tryPart(text, [](Evaluator& e, std::string_view t) { e.readVariableRef(t); }, TextUse::VariableReference);
 }
 
 // "|= 0" goes through the whole assignment path without changing the
 // scratch value.
 void ExpressionCheck::intTarget(std::string_view text) {
     const ScriptLine& line = *line_;
-    tryPart(text, [&](Evaluator& e, std::string_view) { e.assignVariable(kBitOr, line.target, line.targetIndex, 0); });
+    tryPart(text, [&](Evaluator& e, std::string_view) { e.assignVariable(kBitOr, line.target, line.targetIndex, 0); },
+            TextUse::Target);
 }
 
 // The text is stored, not evaluated; only the target's index can fail.
@@ -202,15 +207,17 @@ void ExpressionCheck::intTarget(std::string_view text) {
 // nothing.
 void ExpressionCheck::stringTarget(std::string_view text) {
     const ScriptLine& line = *line_;
-    tryPart(text, [&](Evaluator& e, std::string_view) { e.assignStringVariable(line.target, line.targetIndex, ""); });
+    tryPart(text, [&](Evaluator& e, std::string_view) { e.assignStringVariable(line.target, line.targetIndex, ""); },
+            TextUse::Target);
 }
 
 void ExpressionCheck::missing(std::string_view) {
     const Shape shape = instructionTraits(line_->code).shape;
     for (const ShapeNeed& need : kShapeNeeds)
         if (need.shape == shape)
-            report(label() + " " + quoted(line_->argument) + ": needs " + std::string(need.needs) +
-                   " (kiro reports error " + std::to_string(need.error) + ")");
+            findings_.add(placeAt(line_->argument, 0), FindingCode::MissingArgument,
+                          label() + " " + quoted(line_->argument) + ": needs " + std::string(need.needs) +
+                              " (kiro reports error " + std::to_string(need.error) + ")");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "data/csv_loader.h"
 #include "data/game_files.h"
 #include "data/load_diagnostics.h"
+#include "data/text.h"
 #include "script/errors.h"
 #include "script/loader.h"
 #include "utf8_text.h"
@@ -28,12 +29,68 @@ constexpr Explanation kExplanations[] = {
     {DiagnosticKind::kStatementCutInCharacter, "the statement ends in the first byte of a double-byte character"},
 };
 
+// The finding each loader message makes.
+struct KindOfDiagnostic {
+    DiagnosticKind kind;
+    FindingCode code;
+};
+
+constexpr KindOfDiagnostic kKinds[] = {
+    {DiagnosticKind::kNotRegularFile, FindingCode::FileNotRegular},
+    {DiagnosticKind::kOpenFailed, FindingCode::FileUnreadable},
+    {DiagnosticKind::kFileTooLarge, FindingCode::FileTooLarge},
+    {DiagnosticKind::kFolderUnreadable, FindingCode::FolderUnreadable},
+    {DiagnosticKind::kLabelOutsideFunction, FindingCode::LabelOutsideFunction},
+    {DiagnosticKind::kAttributeOutsideFunction, FindingCode::AttributeOutsideFunction},
+    {DiagnosticKind::kInvalidAttribute, FindingCode::UnknownAttribute},
+    {DiagnosticKind::kStatementOutsideFunction, FindingCode::StatementOutsideFunction},
+    {DiagnosticKind::kNoAssignOperator, FindingCode::NoAssignmentOperator},
+    {DiagnosticKind::kNoStringAssignOperator, FindingCode::StringAssignmentOperator},
+    {DiagnosticKind::kUnknownWord, FindingCode::UnknownWord},
+    {DiagnosticKind::kStatementCutInCharacter, FindingCode::StatementCutInCharacter},
+    {DiagnosticKind::kInvalidCsvKey, FindingCode::UnknownCsvKey},
+    {DiagnosticKind::kCsvValueOutOfRange, FindingCode::CsvValueOutOfRange},
+    {DiagnosticKind::kCharacterSlotOutOfRange, FindingCode::CharacterFileNumber},
+};
+
+FindingCode codeOf(DiagnosticKind kind) {
+    for (const KindOfDiagnostic& k : kKinds)
+        if (k.kind == kind) return k.code;
+    return FindingCode::FileUnreadable;  // a new loader message stops the load until it has its own kind
+}
+
+// "DAY+=1" is one word to the loader, which needs a blank before the
+// operator: the statement as it was meant, when its first word is a
+// variable and an assignment operator run together.
+std::string spacedAssignment(std::string_view statement) {
+    const std::size_t wordEnd = statement.find_first_of(" \t");
+    const std::string_view word = statement.substr(0, wordEnd);
+    const std::size_t op = word.find_first_of("=+-*/%&|");
+    if (op == std::string_view::npos || op == 0) return {};
+    const std::size_t opEnd = word[op] == '=' ? op + 1 : op + 2;
+    if (opEnd > word.size() || word[opEnd - 1] != '=') return {};
+    const std::string_view target = word.substr(0, op);
+    const std::string name = upperCased(target.substr(0, target.find(':')));
+    const bool isInt = VariableStore::lookupIntVariable(name).has_value();
+    if (!isInt && !(VariableStore::lookupStringVariable(name) && opEnd == op + 1)) return {};
+    if (word.substr(0, op).find_first_of("=+-*/%&|") != std::string_view::npos) return {};
+    std::string_view value = trimBlanks(statement.substr(opEnd));
+    return std::string(word.substr(0, op)) + " " + std::string(word.substr(op, opEnd - op)) + " " + std::string(value);
+}
+
 std::string explanation(const Diagnostic& d) {
     if (d.systemError != 0) return std::strerror(d.systemError);
     if (d.kind == DiagnosticKind::kFileTooLarge)
         return "kiro reads files of at most " + std::to_string(kMaxGameFileBytes >> 20) + " MiB";
     for (const Explanation& e : kExplanations)
         if (e.kind == d.kind) return std::string(e.why);
+    if (d.kind == DiagnosticKind::kUnknownWord) {
+        const std::string meant = spacedAssignment(d.text);
+        if (!meant.empty()) {
+            const std::size_t op = meant.find(' ') + 1;
+            return "write blanks around " + meant.substr(op, meant.find(' ', op) - op) + ": " + utf8Of(meant);
+        }
+    }
     return {};
 }
 
@@ -65,7 +122,7 @@ public:
         std::string path = folder_;
         if (d.file.empty()) shown.shownAs = folder_;  // the folder as the game names it, not the path to it
         else path += "/" + std::string(d.file);
-        findings_.add(path, std::max(d.line, 1), findingText(shown));
+        findings_.add(Place{path, std::max(d.line, 1), 0}, codeOf(d.kind), findingText(shown));
     }
 
 private:

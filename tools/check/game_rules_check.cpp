@@ -16,6 +16,7 @@
 #include "script/entry_points.h"
 #include "script/error_reports.h"
 #include "script/instruction_table.h"
+#include "suggestions.h"
 #include "utf8_text.h"
 
 namespace kiro::check {
@@ -44,7 +45,7 @@ void checkTrainingCommands(const LoadedGame& game, Findings& findings) {
     for (const auto& [number, where] : game.trainCommands) {
         std::string function = std::string(entry_point::kCom) + decimalText(number);
         if (!game.program.findFunction(function))
-            findings.add(where.file, where.line,
+            findings.add(Place{where.file, where.line, 0}, FindingCode::MissingCommandFunction,
                          "training command " + std::to_string(number) + " has no function " + function +
                              ": choosing it ends the game (" +
                              utf8Of(messageOf(CProcessError(error_code::NoCommandFunction, function))) + ")");
@@ -53,7 +54,7 @@ void checkTrainingCommands(const LoadedGame& game, Findings& findings) {
     auto first = std::min_element(game.trainCommands.begin(), game.trainCommands.end(), [](auto& a, auto& b) {
         return std::tie(a.second.file, a.second.line) < std::tie(b.second.file, b.second.line);
     });
-    findings.add(first->second.file, first->second.line,
+    findings.add(Place{first->second.file, first->second.line, 0}, FindingCode::MissingSourceCheck,
                  "training commands exist but no function SOURCE_CHECK does: every command that completes ends "
                  "the game (" + utf8Of(messageOf(CProcessError(error_code::NoCommandFunction, std::string(entry_point::kSourceCheck)))) + ")");
 }
@@ -71,15 +72,41 @@ std::set<std::string, std::less<>> calledNames(const ScriptProgram& program) {
     return names;
 }
 
+// The entry points a name may have been meant as: the fixed names, the
+// events and, for a name ending in a number, each numbered name with it.
+std::vector<std::string> entryPointsLike(std::string_view name) {
+    std::vector<std::string> names(std::begin(entry_point::kFixed), std::end(entry_point::kFixed));
+    for (std::string_view event : entry_point::kEvents)
+        if (!event.empty()) names.emplace_back(event);
+    const std::size_t digits = name.find_last_not_of("0123456789") + 1;
+    if (digits < name.size())
+        for (std::string_view prefix : entry_point::kNumbered) names.push_back(std::string(prefix) + std::string(name.substr(digits)));
+    return names;
+}
+
+// What kiro calls where the author most likely meant `name`: the same name
+// in capitals without blanks, else the closest entry point names.
+std::vector<std::string> meantEntryPoints(std::string_view name) {
+    std::string upper = upperCased(trimBlanks(name));
+    if (upper != name && isEntryPoint(upper)) return {upper};
+    return closestNames(trimBlanks(name), entryPointsLike(trimBlanks(name)));
+}
+
+// A function that nothing calls and that is no entry point never runs; one
+// named almost like an entry point was most likely meant as it.
 void checkEntryPointNames(const LoadedGame& game, Findings& findings) {
     const auto called = calledNames(game.program);
     for (const auto& [name, definitions] : game.program.functions()) {
-        std::string meant = upperCased(trimBlanks(name));
-        if (meant == name || !isEntryPoint(meant) || called.contains(name)) continue;
+        if (isEntryPoint(name) || called.contains(name)) continue;
+        const std::vector<std::string> meant = meantEntryPoints(name);
+        if (meant.empty()) continue;
+        const bool caseOrBlanks = upperCased(trimBlanks(name)) == meant.front();
+        const std::string why = caseOrBlanks ? ", and function names are case-sensitive with blanks counted"
+                                             : ", and nothing CALLs or JUMPs to this one";
         for (const FunctionDefinition* definition : definitions)
-            findings.add(pathOf(*definition), definition->headerLine,
-                         "function " + quoted(name) + " is never run: kiro calls " + quoted(meant) +
-                             ", and function names are case-sensitive with blanks counted");
+            findings.add(Place{pathOf(*definition), definition->headerLine, 0}, FindingCode::MisspeltEntryPoint,
+                         "function " + quoted(name) + " is never run: kiro calls " + quoted(meant.front()) + why,
+                         meant);
     }
 }
 
@@ -88,7 +115,7 @@ void checkDuplicates(const LoadedGame& game, Findings& findings) {
         if (definitions.size() < 2 || isEventName(name)) continue;
         const FunctionDefinition& first = *definitions.front();
         for (std::size_t i = 1; i < definitions.size(); ++i)
-            findings.add(pathOf(*definitions[i]), definitions[i]->headerLine,
+            findings.add(Place{pathOf(*definitions[i]), definitions[i]->headerLine, 0}, FindingCode::DuplicateFunction,
                          "function " + quoted(name) + " is defined again and never runs: only the first definition (" +
                              utf8Of(pathOf(first)) + ":" + std::to_string(first.headerLine) + ") is called");
     }
@@ -116,7 +143,7 @@ void checkAddedCharacter(const LoadedGame& game, const FunctionDefinition& defin
                             ? " (a template with that NO has CFLAG:0 = " + std::to_string(1 - cflag0) + ": " +
                                   (cflag0 ? "ADDCHARA" : "ADDSPCHARA") + " adds it)"
                             : "";
-    findings.add(pathOf(definition), line.lineNumber,
+    findings.add(placeOf(definition, line, argument), FindingCode::UnknownCharacterTemplate,
                  keywordOf(line) + " " + std::to_string(no) + ": no character template has NO " +
                      std::to_string(no) + " with CFLAG:0 = " + std::to_string(cflag0) + other +
                      ", so kiro adds nothing and prints " + utf8Of(msg::CHARACTER_NOT_FOUND));

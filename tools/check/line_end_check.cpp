@@ -36,11 +36,12 @@ void checkFile(const std::string& path, std::string_view bytes, Findings& findin
     if (crOnlyLineEnds(bytes)) {
         std::string message = "the lines end in CR alone: kiro sees the whole file as one line";
         if (!bytes.ends_with('\n')) message += " and, as no line feed ends it, loads none of it";
-        findings.add(path, 1, message);
+        findings.add(Place{path, 1, 0}, FindingCode::CrOnlyLineEnds, message);
         return;
     }
     if (!unendedLastLine(bytes).empty())
-        findings.add(path, lineCount(bytes) + 1, "the last line has no line feed, so kiro drops it (end it with a line feed to keep it)");
+        findings.add(Place{path, lineCount(bytes) + 1, 0}, FindingCode::LastLineWithoutLineFeed,
+                     "the last line has no line feed, so kiro drops it (end it with a line feed to keep it)");
 }
 
 void checkFolder(const std::string& gameDir, const std::string& folder, std::string_view extension,

@@ -1,10 +1,11 @@
 // kiro-check: finds a game's script and data faults before anyone plays.
 //
-//   kiro-check [GAME-DIRECTORY]    (default: the working directory; Shift-JIS or UTF-8)
+//   kiro-check [--strict] [--format text|json] [GAME-DIRECTORY]
 //
-// Prints one "file:line: message" line per fault, in UTF-8, sorted by file
-// and line. Exit status: 0 nothing found, 1 faults found, 2 the game could
-// not be loaded (or checked at all).
+// Prints one finding per line, in UTF-8, sorted by file, line and column:
+// "file:line:column: severity: message" or a JSON object (JSON Lines).
+// Exit status: 0 no error, 1 errors found (or warnings, with --strict), 2
+// the game could not be loaded (or checked at all).
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -16,30 +17,43 @@
 #include "command_line.h"
 #include "game_folder.h"
 #include "system.h"
+#include "utf8_text.h"
 
 namespace {
 
 constexpr std::string_view kHelp =
-    "usage: kiro-check [GAME-DIRECTORY]\n"
+    "usage: kiro-check [--strict] [--format text|json] [GAME-DIRECTORY]\n"
     "\n"
     "Loads a game as kiro does (csv/*.csv, then kst/*.kst) and reports its faults\n"
-    "without playing it, one per line as FILE:LINE: MESSAGE in UTF-8, sorted by\n"
-    "file and line. Without a directory the working directory is checked.\n"
+    "without playing it, one per line in UTF-8, sorted by file, line and column:\n"
+    "\n"
+    "  FILE:LINE:COLUMN: SEVERITY: MESSAGE\n"
+    "\n"
+    "COLUMN counts characters from 1 and is left out (FILE:LINE: ...) for a fault\n"
+    "of the whole line. SEVERITY is error (kiro reports an error there, drops the\n"
+    "line or does not start), warning (legal, but almost surely not what was\n"
+    "meant) or note (harmless). Names close to an unknown one end the message as\n"
+    "\"did you mean X?\". Without a directory the working directory is checked.\n"
     "\n"
     "Reported: the loaders' warnings and failures; IF/ENDIF and REPEAT/REND that\n"
     "do not match; GOTO, CALL, JUMP and BEGIN to names that do not exist;\n"
     "expressions that fail whatever the variables hold; training commands without\n"
-    "COM<n> or SOURCE_CHECK; entry points misspelt in case or with blanks;\n"
-    "ADDCHARA of a number no template has; functions defined twice; a last line\n"
-    "without a line feed (kiro drops it) and CR-only line ends.\n"
+    "COM<n> or SOURCE_CHECK; entry points misspelt; ADDCHARA of a number no\n"
+    "template has; functions defined twice; a last line without a line feed (kiro\n"
+    "drops it) and CR-only line ends.\n"
+    "\n"
+    "  --format json   one JSON object per line (JSON Lines), with the keys file,\n"
+    "                  line, column, severity, code, message and suggestions\n"
+    "  --strict        warnings count as errors for the exit status\n"
     "\n"
     "The game may be in Shift-JIS (CP932) or in UTF-8 (checked as converted, with\n"
     "its own file names and lines); a game that mixes the two, or holds a file\n"
     "that is neither, is not checked.\n"
     "\n"
-    "Exit status: 0 nothing found, 1 faults found, 2 the game cannot be loaded.\n";
+    "Exit status: 0 no error (warnings and notes alone), 1 errors found (or\n"
+    "warnings, with --strict), 2 the game cannot be loaded.\n";
 
-constexpr std::string_view kUsage = "usage: kiro-check [GAME-DIRECTORY]";
+constexpr std::string_view kUsage = "usage: kiro-check [--strict] [--format text|json] [GAME-DIRECTORY]";
 
 using kiro::text::print;
 
@@ -67,10 +81,39 @@ void replaceAll(std::string& text, const std::string& from, const std::string& t
         text.replace(at, from.size(), to);
 }
 
+struct Options {
+    std::string gameDir = ".";
+    bool strict = false;
+    bool json = false;
+};
+
+// The options in any order, then at most one directory.
+std::optional<Options> parseOptions(int argc, char** argv) {
+    Options options;
+    bool haveDirectory = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--strict") {
+            options.strict = true;
+        } else if (argument == "--format" && i + 1 < argc) {
+            const std::string_view format = argv[++i];
+            if (format != "json" && format != "text") return std::nullopt;
+            options.json = format == "json";
+        } else if (argument.starts_with("-") || haveDirectory) {
+            return std::nullopt;
+        } else {
+            options.gameDir = std::string(argument);
+            haveDirectory = true;
+        }
+    }
+    return options;
+}
+
 // A game in UTF-8 is checked as its Shift-JIS conversion, which keeps every
-// file's name and line; only the names are printed as they are (UTF-8)
-// rather than converted.
-int run(const std::string& gameDir) {
+// file's name, line and column (columns count characters); only the names
+// are printed as they are (UTF-8) rather than converted.
+int run(const Options& options) {
+    const std::string& gameDir = options.gameDir;
     const kiro::text::FolderEncoding judged = kiro::text::judgeGameFolder(gameDir);
     if (!judged.problem.empty()) {
         print(stderr, "kiro-check: " + judged.problem + "\n");
@@ -92,12 +135,15 @@ int run(const std::string& gameDir) {
     replaceAll(report.problem, checked, gameDir);
     if (!report.problem.empty()) print(stderr, "kiro-check: " + report.problem + "\n");
     for (const kiro::check::Finding& finding : report.findings.list()) {
-        std::string line = utf8 ? finding.file + ":" + std::to_string(finding.line) + ": " + finding.message
-                                : kiro::check::formatFinding(finding);
-        print(stdout, line + "\n");
+        const std::string file = utf8 ? finding.file : kiro::check::utf8Of(finding.file);
+        print(stdout, (options.json ? kiro::check::jsonFinding(finding, file)
+                                    : kiro::check::formatFinding(finding, file)) + "\n");
     }
     if (report.status == kiro::check::CheckStatus::NotLoaded && report.problem.empty())
         print(stderr, "kiro-check: the game cannot be loaded; kiro would not start\n");
+    if (report.status == kiro::check::CheckStatus::Clean && options.strict &&
+        report.findings.count(kiro::check::Severity::Warning) > 0)
+        return static_cast<int>(kiro::check::CheckStatus::Faults);
     return static_cast<int>(report.status);
 }
 
@@ -105,10 +151,10 @@ int run(const std::string& gameDir) {
 
 int main(int argc, char** argv) {
     if (std::optional<int> answered = kiro::text::answerStandardOption(argc, argv, "kiro-check", kHelp)) return *answered;
-    std::string_view first = argc > 1 ? argv[1] : "";
-    if (argc > 2 || first.starts_with("-")) return kiro::text::usageError("kiro-check", kUsage);
+    const std::optional<Options> options = parseOptions(argc, argv);
+    if (!options) return kiro::text::usageError("kiro-check", kUsage);
     try {
-        return run(argc > 1 ? std::string(first) : std::string("."));
+        return run(*options);
     } catch (const std::exception& error) {
         print(stderr, std::string("kiro-check: ") + error.what() + "\n");
         return 2;

@@ -6,6 +6,7 @@
 #include "checks.h"
 #include "data/text.h"
 #include "script/instruction_table.h"
+#include "suggestions.h"
 
 namespace kiro::check {
 namespace {
@@ -35,13 +36,28 @@ std::string caseHint(const ScriptProgram& program, std::string_view wanted) {
     return {};
 }
 
+std::vector<std::string> labelNames(const FunctionDefinition& definition) {
+    std::vector<std::string> names;
+    for (const LabelEntry& label : definition.labels) names.emplace_back(label.name);
+    return names;
+}
+
+std::vector<std::string> functionNames(const ScriptProgram& program) {
+    std::vector<std::string> names;
+    for (const auto& entry : program.functions()) names.push_back(entry.first);
+    return names;
+}
+
+const std::vector<std::string> kBeginTargets = {"TRAIN", "AFTERTRAIN", "ABLUP", "TURNEND", "SHOP"};
+
 void checkGoto(const FunctionDefinition& definition, const ScriptProgram&, const ScriptLine& line, std::string_view name,
                Findings& findings) {
     Lookup found = [&](std::string_view n) { return findLabel(definition, n) != nullptr; };
     if (found(name)) return;
-    findings.add(pathOf(definition), line.lineNumber,
+    findings.add(placeOf(definition, line, name), FindingCode::UnknownLabel,
                  keywordOf(line) + " to a label this function does not define: " + quoted(name) +
-                     hintFor(line, name, found, "label") + " (kiro reports error 200)");
+                     hintFor(line, name, found, "label") + " (kiro reports error 200)",
+                 closestNames(upperCased(name), labelNames(definition)));
 }
 
 void checkCall(const FunctionDefinition& definition, const ScriptProgram& program, const ScriptLine& line,
@@ -50,19 +66,21 @@ void checkCall(const FunctionDefinition& definition, const ScriptProgram& progra
     if (found(name)) return;
     std::string hint = hintFor(line, name, found, "function name");
     if (hint.empty()) hint = caseHint(program, name);
-    findings.add(pathOf(definition), line.lineNumber,
+    findings.add(placeOf(definition, line, name), FindingCode::UnknownFunction,
                  keywordOf(line) + " of a function that does not exist: " + quoted(name) + hint +
-                     " (kiro reports error 201)");
+                     " (kiro reports error 201)",
+                 closestNames(name, functionNames(program)));
 }
 
 void checkBegin(const FunctionDefinition& definition, const ScriptProgram&, const ScriptLine& line,
                 std::string_view name, Findings& findings) {
     Lookup found = [](std::string_view n) { return lookupBeginTarget(n).has_value(); };
     if (found(name)) return;
-    findings.add(pathOf(definition), line.lineNumber,
+    findings.add(placeOf(definition, line, name), FindingCode::UnknownBeginTarget,
                  keywordOf(line) + " with an unknown target " + quoted(name) + hintFor(line, name, found, "target") +
                      ": the targets are TRAIN, AFTERTRAIN, ABLUP, TURNEND and SHOP, written exactly"
-                     " (kiro reports error 205)");
+                     " (kiro reports error 205)",
+                 closestNames(trimBlanks(name), kBeginTargets));
 }
 
 struct Rule {

@@ -124,7 +124,7 @@ TEST(Convert, MixedFoldersAreNamedAndUtf8GamesAreCheckedAsWritten) {
     dir.write("game/kst/a.kst", "@EVENTFIRST\nPRINTL 能力\nGOTO NOWHERE\n");
     ProgramRun checked = run(KIRO_CHECK_BINARY, dir.path() + "/game");
     EXPECT_EQ(checked.status, 1);
-    EXPECT_NE(checked.output.find("kst/a.kst:3: GOTO to a label"), std::string::npos) << checked.output;
+    EXPECT_NE(checked.output.find("kst/a.kst:3:6: error: GOTO to a label"), std::string::npos) << checked.output;
 
     dir.write("game/csv/abl.csv", "0,\x94\x5C\x97\xCD\n");  // 能力 in Shift-JIS
     const std::string mixed = dir.path() + "/game mixes encodings: " + dir.path() + "/game/kst/a.kst is UTF-8 but " +

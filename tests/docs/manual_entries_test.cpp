@@ -125,4 +125,32 @@ TEST(Manual, EveryErrorHasARowQuotingItsMessage) {
         EXPECT_TRUE(codes.count(code)) << "docs/errors.md describes error " << code << ", which the engine lacks";
 }
 
+// The checker's page lists every kind of finding (tools/check/findings.def)
+// with its severity, as a table row "| `code` | severity | ...", and no kind
+// the checker lacks.
+TEST(Manual, EveryFindingKindHasARowAndEveryRowIsAKind) {
+    const std::string found = section(doc("checker.md"), "What it finds");
+    ASSERT_FALSE(found.empty()) << "docs/checker.md has no section \"## What it finds\"";
+    const auto rows = matches(found, R"re(^\| `([a-z][a-z0-9-]*)` \|.*$)re");
+    const std::string def = readFile(std::string(KIRO_SOURCE_DIR) + "/tools/check/findings.def");
+    const auto kinds = matches(def, R"re(^FINDING\([A-Za-z]+, "([a-z0-9-]+)", ([A-Za-z]+),)re");
+    ASSERT_GT(kinds.size(), 30u) << "the rows of findings.def were not found";
+    const std::regex severity(R"re(^FINDING\([A-Za-z]+, "[a-z0-9-]+", ([A-Za-z]+),)re");
+    for (const auto& [code, line] : kinds) {
+        auto row = rows.find(code);
+        if (row == rows.end()) {
+            ADD_FAILURE() << "docs/checker.md has no row \"| `" << code << "` |\" under What it finds";
+            continue;
+        }
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(line, m, severity)) << line;
+        std::string name = m[1];
+        name[0] = static_cast<char>(name[0] - 'A' + 'a');
+        EXPECT_NE(row->second.find("| " + name + " |"), std::string::npos)
+            << "the row of " << code << " does not give its severity " << name;
+    }
+    for (const auto& [code, line] : rows)
+        EXPECT_TRUE(kinds.count(code)) << "docs/checker.md describes " << code << ", which is no kind of finding";
+}
+
 }  // namespace

@@ -12,6 +12,8 @@
 #include <filesystem>
 
 #include "check_game.h"
+#include "data/variable_store.h"
+#include "suggestions.h"
 #include "script/instruction_table.h"
 #include "support/sjis.h"
 #include "support/test_game.h"
@@ -481,6 +483,23 @@ TEST_F(CheckTest, ProgramExitStatusAndOutput) {
 
     file("csv/abl.csv", "1\n");
     EXPECT_EQ(runChecker(dir.path()).status, 2);
+}
+
+// Close names: case ignored, a swap of neighbours is one edit, the limit
+// grows with the name, closest first, at most three.
+TEST(Suggestions, CloseNamesClosestFirst) {
+    const struct {
+        std::string_view name;
+        std::vector<std::string> candidates, expected;
+    } cases[] = {
+        {"MONY", VariableStore::intVariableNames(), {"MONEY"}},
+        {"SUM_ABLE", {"X", "SUMABLE2", "SUM_ABL"}, {"SUM_ABL", "SUMABLE2"}},
+        {"SHWO_SHOP", {"SHOW_SHOP", "SHOP"}, {"SHOW_SHOP"}},
+        {"AB", {"AC", "ab", "AB"}, {"ab"}},
+        {"FLAG", {"FLAGA", "FLAGB", "FLAGC", "FLAGD"}, {"FLAGA", "FLAGB", "FLAGC"}},
+        {"TRAINING", {"TRAIN"}, {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(closestNames(c.name, c.candidates), c.expected) << c.name;
 }
 
 // JSON Lines that a standard parser reads back as written: Japanese text

@@ -56,7 +56,15 @@ constexpr KindOfDiagnostic kKinds[] = {
 FindingCode codeOf(DiagnosticKind kind) {
     for (const KindOfDiagnostic& k : kKinds)
         if (k.kind == kind) return k.code;
-    return FindingCode::FileUnreadable;  // a new loader message stops the load until it has its own kind
+    return FindingCode::FileUnreadable;  // a loader message without its row here counts as an error
+}
+
+// "#single" and "#PRI " are invalid; the attribute meant, in capitals.
+std::string meantAttribute(std::string_view word) {
+    const std::string upper = upperCased(trimBlanks(word));
+    for (std::string_view attribute : {"SINGLE", "PRI", "LATER"})
+        if (upper == attribute) return "write #" + upper;
+    return {};
 }
 
 // "DAY+=1" is one word to the loader, which needs a blank before the
@@ -84,6 +92,7 @@ std::string explanation(const Diagnostic& d) {
         return "kiro reads files of at most " + std::to_string(kMaxGameFileBytes >> 20) + " MiB";
     for (const Explanation& e : kExplanations)
         if (e.kind == d.kind) return std::string(e.why);
+    if (d.kind == DiagnosticKind::kInvalidAttribute) return meantAttribute(d.text);
     if (d.kind == DiagnosticKind::kUnknownWord) {
         const std::string meant = spacedAssignment(d.text);
         if (!meant.empty()) {

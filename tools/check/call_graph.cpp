@@ -31,14 +31,6 @@ bool isEngineEntryPoint(std::string_view name) {
     return false;
 }
 
-std::int32_t columnOf(const ScriptLine& line, std::string_view part) {
-    // A statement always follows its function's header line, so a line
-    // feed lies before it in the kept file bytes.
-    const char* start = line.text.data();
-    while (start[-1] != '\n') --start;
-    return static_cast<std::int32_t>(part.data() - start) + 1;
-}
-
 CallGraph::CallGraph(const ScriptProgram& program) {
     forEachDefinition(program, [&](const std::string&, const FunctionDefinition& definition) {
         for (const ScriptLine& line : definition.lines) {

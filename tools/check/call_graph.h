@@ -53,8 +53,4 @@ private:
 // the numbered ones (COM3, COM_ABLE3, ABLUP3).
 bool isEngineEntryPoint(std::string_view name);
 
-// The 1-based column where `part` (a view into the line's text) starts in
-// its physical line.
-std::int32_t columnOf(const ScriptLine& line, std::string_view part);
-
 }  // namespace kiro::check

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "suggestions.h"
 #include "utf8_text.h"
@@ -28,6 +29,13 @@ std::string_view severityName(Severity severity) {
 void Findings::add(Place place, FindingCode code, std::string message, std::vector<std::string> suggestions) {
     list_.push_back(Finding{std::move(place.file), place.line, place.column, code, findingRow(code).severity,
                             std::move(message), std::move(suggestions)});
+}
+
+void Findings::dropWhere(FindingCode code, FindingCode over) {
+    std::set<std::pair<std::string, std::int32_t>> places;
+    for (const Finding& f : list_)
+        if (f.code == over) places.emplace(f.file, f.line);
+    std::erase_if(list_, [&](const Finding& f) { return f.code == code && places.contains({f.file, f.line}); });
 }
 
 std::size_t Findings::count(Severity severity) const {

@@ -51,6 +51,9 @@ class Findings {
 public:
     // A finding of the kind `code`, with the kind's severity.
     void add(Place place, FindingCode code, std::string message, std::vector<std::string> suggestions = {});
+    // Drops every finding of kind `code` at a file and line where one of
+    // kind `over` is: the one says all the other does.
+    void dropWhere(FindingCode code, FindingCode over);
     const std::vector<Finding>& list() const { return list_; }
     bool empty() const { return list_.empty(); }
     std::size_t count(Severity severity) const;

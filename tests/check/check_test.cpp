@@ -364,14 +364,18 @@ TEST_F(CheckTest, EntryPointsMisspeltInCaseOrBlanks) {
          "@COM01\n"         // 5: not a case or blank difference
          "@SHOW_SHOP\n"
          "CALL ablup12\n"
+         "CALL SHOW_SHOPS\n"
          "@USERSHOP\n"
-         "BEGIN TRAIN\n");
+         "BEGIN TRAIN\n"
+         "@SAVE_INFO\n"    // 11: close to SAVEINFO, and nothing calls it
+         "@SHOW_SHOPS\n"); // called above, so it is the game's own
     CheckReport report = check();
     EXPECT_TRUE(hasFinding(report, "kst/a.kst", 1, {"'show_shop'", "'SHOW_SHOP'"}));
     EXPECT_TRUE(hasFinding(report, "kst/a.kst", 2, {"'SHOW_SHOP '", "never run"}));
     EXPECT_TRUE(hasFinding(report, "kst/a.kst", 3, {"'COM_ABLE3'"}));
     EXPECT_TRUE(hasFinding(report, "kst/a.kst", 5, {"'COM01' never runs"}));
-    EXPECT_EQ(report.findings.list().size(), 4u) << listing(report);
+    EXPECT_TRUE(hasFinding(report, "kst/a.kst", 11, {"'SAVE_INFO' is never run", "'SAVEINFO'"}));
+    EXPECT_EQ(report.findings.list().size(), 5u) << listing(report);
 }
 
 // What the game loop needs from the scripts, judged over the whole game.

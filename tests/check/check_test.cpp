@@ -485,6 +485,11 @@ TEST_F(CheckTest, ProgramExitStatusAndOutput) {
               "\"suggestions\":[\"NOWHERE\"]}\n");
     EXPECT_EQ(runChecker("--format xml " + dir.path()).status, 2);
 
+    // A finding about the game as a whole is put on the directory.
+    test::TempDir shop;
+    shop.write("kst/a.kst", "@EVENTFIRST\nBEGIN SHOP\n@USERSHOP\nQUIT\n");
+    EXPECT_TRUE(runChecker(shop.path()).output.starts_with(shop.path() + ": warning: the game reaches the shop"));
+
     file("csv/abl.csv", "1\n");
     EXPECT_EQ(runChecker(dir.path()).status, 2);
 }

@@ -96,8 +96,9 @@ std::string jsonString(std::string_view text) {
 }
 
 std::string formatFinding(const Finding& finding, std::string_view file) {
-    std::string place = std::string(file) + ":" + std::to_string(finding.line) + ":";
-    if (finding.column > 0) place += std::to_string(finding.column) + ":";
+    std::string place = std::string(file) + ":";
+    if (finding.line > 0) place += std::to_string(finding.line) + ":";
+    if (finding.line > 0 && finding.column > 0) place += std::to_string(finding.column) + ":";
     std::string text = place + " " + std::string(severityName(finding.severity)) + ": " + finding.message;
     if (!finding.suggestions.empty()) text += "; did you mean " + nameList(finding.suggestions) + "?";
     return text;

@@ -68,7 +68,8 @@ private:
 
 // The forms a finding is printed in, without the line end; `file` is the
 // file's name as shown, in UTF-8.
-//   "file:line:column: severity: message; did you mean X?" (no column when 0)
+//   "file:line:column: severity: message; did you mean X?" (no column when
+//   0; "file: severity: ..." for the game as a whole, `file` naming the game)
 std::string formatFinding(const Finding& finding, std::string_view file);
 //   {"file":...,"line":...,"column":...,"severity":...,"code":...,"message":...,"suggestions":[...]}
 std::string jsonFinding(const Finding& finding, std::string_view file);

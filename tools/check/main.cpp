@@ -30,17 +30,21 @@ constexpr std::string_view kHelp =
     "  FILE:LINE:COLUMN: SEVERITY: MESSAGE\n"
     "\n"
     "COLUMN counts characters from 1 and is left out (FILE:LINE: ...) for a fault\n"
-    "of the whole line. SEVERITY is error (kiro reports an error there, drops the\n"
-    "line or does not start), warning (legal, but almost surely not what was\n"
-    "meant) or note (harmless). Names close to an unknown one end the message as\n"
-    "\"did you mean X?\". Without a directory the working directory is checked.\n"
+    "of the whole line; a fault of the game as a whole is put on the directory\n"
+    "(GAME-DIRECTORY: SEVERITY: MESSAGE). SEVERITY is error (kiro reports an error\n"
+    "there, drops the line or does not start), warning (legal, but almost surely\n"
+    "not what was meant) or note (harmless). Names close to an unknown one end\n"
+    "the message as \"did you mean X?\". Without a directory the working directory\n"
+    "is checked.\n"
     "\n"
     "Reported: the loaders' warnings and failures; IF/ENDIF and REPEAT/REND that\n"
     "do not match; GOTO, CALL, JUMP and BEGIN to names that do not exist;\n"
     "expressions that fail whatever the variables hold; training commands without\n"
     "COM<n> or SOURCE_CHECK; entry points misspelt; ADDCHARA of a number no\n"
     "template has; functions defined twice; a last line without a line feed (kiro\n"
-    "drops it) and CR-only line ends.\n"
+    "drops it) and CR-only line ends; lines kiro runs silently that almost surely\n"
+    "mean something else, and how the functions run one another. The manual's\n"
+    "docs/checker.md lists every kind of finding.\n"
     "\n"
     "  --format json   one JSON object per line (JSON Lines), with the keys file,\n"
     "                  line, column, severity, code, message and suggestions\n"
@@ -136,8 +140,10 @@ int run(const Options& options) {
     if (!report.problem.empty()) print(stderr, "kiro-check: " + report.problem + "\n");
     for (const kiro::check::Finding& finding : report.findings.list()) {
         const std::string file = utf8 ? finding.file : kiro::check::utf8Of(finding.file);
+        // A finding about the game as a whole is put on the game's directory.
         print(stdout, (options.json ? kiro::check::jsonFinding(finding, file)
-                                    : kiro::check::formatFinding(finding, file)) + "\n");
+                                    : kiro::check::formatFinding(finding, finding.line == 0 ? gameDir : file)) +
+                          "\n");
     }
     if (report.status == kiro::check::CheckStatus::NotLoaded && report.problem.empty())
         print(stderr, "kiro-check: the game cannot be loaded; kiro would not start\n");

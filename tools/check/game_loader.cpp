@@ -11,7 +11,9 @@
 #include "data/load_diagnostics.h"
 #include "data/text.h"
 #include "script/errors.h"
+#include "script/instruction_table.h"
 #include "script/loader.h"
+#include "suggestions.h"
 #include "utf8_text.h"
 
 namespace kiro::check {
@@ -120,6 +122,15 @@ std::string findingText(const Diagnostic& d) {
     return text;
 }
 
+// The instructions an unknown first word ("PRITNL") was most likely meant
+// as; none when it is an assignment written without blanks.
+std::vector<std::string> suggestionsFor(const Diagnostic& d) {
+    if (d.kind != DiagnosticKind::kUnknownWord || !spacedAssignment(d.text).empty()) return {};
+    std::vector<std::string> keywords;
+    for (const KeywordEntry& keyword : instructionKeywords()) keywords.emplace_back(keyword.name);
+    return closestNames(upperCased(d.text.substr(0, d.text.find_first_of(" \t"))), keywords);
+}
+
 // Findings on the files of one folder ("csv"); the progress lines are no
 // finding, and a message about a whole file goes on its line 1.
 class FindingSink : public DiagnosticSink {
@@ -131,7 +142,7 @@ public:
         std::string path = folder_;
         if (d.file.empty()) shown.shownAs = folder_;  // the folder as the game names it, not the path to it
         else path += "/" + std::string(d.file);
-        findings_.add(Place{path, std::max(d.line, 1), 0}, codeOf(d.kind), findingText(shown));
+        findings_.add(Place{path, std::max(d.line, 1), 0}, codeOf(d.kind), findingText(shown), suggestionsFor(d));
     }
 
 private:

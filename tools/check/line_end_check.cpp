@@ -36,6 +36,7 @@ void checkFile(const std::string& path, std::string_view bytes, Findings& findin
     if (crOnlyLineEnds(bytes)) {
         std::string message = "the lines end in CR alone: kiro sees the whole file as one line";
         if (!bytes.ends_with('\n')) message += " and, as no line feed ends it, loads none of it";
+        message += " (save it with LF or CR LF line ends)";
         findings.add(Place{path, 1, 0}, FindingCode::CrOnlyLineEnds, message);
         return;
     }

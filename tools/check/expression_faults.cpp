@@ -102,23 +102,26 @@ bool isExpressionIndex(std::string_view part) {
     return !part.empty() && !isDigit(part[0]) && part.find_first_of("()+-*/%&|<>=! ") != std::string_view::npos;
 }
 
-TextFault expressionIndex(std::string_view name, const Piece& index, std::int32_t error) {
+// `written` is the reference up to the index ("STR:", "CFLAG:TARGET:").
+TextFault expressionIndex(std::string_view name, const std::string& written, const Piece& index, std::int32_t error) {
     std::string_view value = trimBlanks(index.text);
     if (value.size() > 2 && value.front() == '(' && value.back() == ')') value = value.substr(1, value.size() - 2);
     const std::string message =
         withError("the index of " + utf8Of(name) + " is a number or one variable's name, not an expression", error);
     if (std::all_of(value.begin(), value.end(), isNameByte))  // "(A)"
-        return {FindingCode::ExpressionIndex, message + ": write " + utf8Of(name) + ":" + utf8Of(value), index.at, {}};
+        return {FindingCode::ExpressionIndex, message + ": write " + utf8Of(written) + utf8Of(value), index.at, {}};
     return {FindingCode::ExpressionIndex,
-            message + ": work it out first, e.g. A = " + utf8Of(value) + ", and write " + utf8Of(name) + ":A", index.at,
-            {}};
+            message + ": work it out first, e.g. A = " + utf8Of(value) + ", and write " + utf8Of(written) + "A",
+            index.at, {}};
 }
 
 // The index parts of a reference: numbers or names of integer variables.
 std::optional<TextFault> badIndex(std::string_view name, const std::vector<Piece>& parts, TextUse use,
                                   std::int32_t error) {
+    std::string written = std::string(name) + ":";
     for (const Piece& part : parts) {
-        if (isExpressionIndex(part.text)) return expressionIndex(name, part, error);
+        if (isExpressionIndex(part.text)) return expressionIndex(name, written, part, error);
+        written += std::string(part.text) + ":";
         const std::string_view trimmed = trimBlanks(part.text);
         if (trimmed.empty() || isDigit(trimmed[0])) continue;
         const Piece index{part.at + static_cast<std::size_t>(trimmed.data() - part.text.data()), trimmed};
@@ -271,12 +274,14 @@ std::optional<TextFault> inForm(std::string_view text, std::int32_t error) {
 std::optional<TextFault> inTarget(std::string_view text, std::int32_t error) {
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos) return std::nullopt;
+    // "first" or "first:second"; later ':' belong to the second part.
+    const std::size_t second = text.find(':', colon + 1);
     std::vector<Piece> parts;
-    for (std::size_t from = colon + 1; from <= text.size();) {
-        const std::size_t end = std::min(text.find(':', from), text.size());
-        parts.push_back({from, text.substr(from, end - from)});
-        if (parts.size() == 2) break;  // later ':' belong to the second part
-        from = end + 1;
+    if (second == std::string_view::npos) {
+        parts.push_back({colon + 1, text.substr(colon + 1)});
+    } else {
+        parts.push_back({colon + 1, text.substr(colon + 1, second - colon - 1)});
+        parts.push_back({second + 1, text.substr(second + 1)});
     }
     return badIndex(text.substr(0, colon), parts, TextUse::Target, error);
 }

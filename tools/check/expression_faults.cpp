@@ -135,6 +135,13 @@ std::optional<TextFault> badIndex(std::string_view name, const std::vector<Piece
 std::optional<TextFault> numberCharacter(const Reference& ref, std::int32_t error) {
     if (ref.parts.size() < 2 || ref.parts[0].text.empty() || !isDigit(ref.parts[0].text[0])) return std::nullopt;
     const std::string name = upperCased(ref.name.text), rest(ref.parts[1].text);
+    const std::optional<std::int32_t> code = VariableStore::lookupIntVariable(name);
+    if (code && *code >= kCharacterArrayCount)  // one index only: the second would be ignored
+        return TextFault{FindingCode::NumberCharacterIndex,
+                         withError(name + " takes one index, and in an expression a number cannot be followed by ':'",
+                                   error) +
+                             ": write " + name + ":" + std::string(ref.parts[0].text),
+                         ref.name.at, {}};
     return TextFault{FindingCode::NumberCharacterIndex,
                      withError("in an expression the character of " + name + ":" + std::string(ref.parts[0].text) +
                                    ":" + rest + " must be a variable, not a number",

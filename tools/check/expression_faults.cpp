@@ -194,6 +194,43 @@ std::optional<TextFault> fullWidth(std::string_view text, std::size_t from, std:
     return TextFault{FindingCode::FullWidthCharacter, message, at, {}};
 }
 
+// Where in text[from, to) the engine's syntax error is, for the errors
+// whose place a scan finds exactly: a ')' without '(' (10), "()" (11), a
+// lone '=' or '!' or an operator with nothing after it (17).
+std::optional<TextFault> syntaxPlace(std::string_view text, std::size_t from, std::size_t to, std::int32_t error) {
+    std::string_view what = error == error_code::UnmatchedClose ? "')' without '('"
+                            : error == error_code::EmptyGroup ? "empty parentheses"
+                                                               : "'=' or '!' without '=', or no operand after an operator";
+    int depth = 0;
+    std::size_t lastOperator = std::string_view::npos, lastByte = std::string_view::npos;
+    for (std::size_t i = from; i < to; i += isLeadByte(text[i]) ? 2 : 1) {
+        const char c = text[i], next = i + 1 < to ? text[i + 1] : '\0';
+        if (c != ' ' && c != '\t') lastByte = i;
+        if (error == error_code::UnmatchedClose && c == ')' && --depth < 0)
+            return TextFault{FindingCode::ExpressionSyntax, withError(std::string(what), error), i, {}};
+        if (c == '(') ++depth;
+        if (error == error_code::EmptyGroup && c == '(' && trimBlanks(text.substr(i + 1, to - i - 1)).starts_with(')'))
+            return TextFault{FindingCode::ExpressionSyntax, withError(std::string(what), error), i, {}};
+        if (error != error_code::BadOperator) continue;
+        if (std::string_view("=!<>").find(c) != std::string_view::npos && next == '=') {
+            lastOperator = i++;  // "==", "!=", "<=", ">=": pass over the second byte
+            continue;
+        }
+        if (c == '=')
+            return TextFault{FindingCode::ExpressionSyntax,
+                             withError("'=' alone is no operator", error) + ": to compare, write ==", i, {}};
+        if (c == '!')
+            return TextFault{FindingCode::ExpressionSyntax, withError("'!' alone is no operator", error) + ": write !=",
+                             i, {}};
+        if (std::string_view("+-*/%<>&|").find(c) != std::string_view::npos) lastOperator = i;
+    }
+    if (error == error_code::BadOperator && lastOperator != std::string_view::npos && lastOperator + 1 >= lastByte &&
+        lastByte != std::string_view::npos)
+        return TextFault{FindingCode::ExpressionSyntax, withError("an operator with nothing after it", error),
+                         lastOperator, {}};
+    return std::nullopt;
+}
+
 std::optional<TextFault> inExpression(std::string_view text, std::size_t from, std::size_t to, TextUse use,
                                       std::int32_t error) {
     if (error == error_code::DoubleByte) return fullWidth(text, from, to, error);
@@ -201,6 +238,8 @@ std::optional<TextFault> inExpression(std::string_view text, std::size_t from, s
     if (error == error_code::AfterNumber)
         for (const Reference& ref : refs)
             if (auto fault = numberCharacter(ref, error)) return fault;
+    if (error == error_code::UnmatchedClose || error == error_code::EmptyGroup || error == error_code::BadOperator)
+        return syntaxPlace(text, from, to, error);
     if (error != error_code::ReadUnknownName && error != error_code::AssignUnknownName) return std::nullopt;
     for (const Reference& ref : refs) {
         if (auto fault = badIndex(upperCased(ref.name.text), ref.parts, TextUse::Expression, error)) return fault;

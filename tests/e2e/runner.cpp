@@ -2,6 +2,9 @@
 // kiro binary in a fresh game directory, given stdin, compared on exact
 // stdout bytes, exit status and the files left behind (format: README.md;
 // the cases are run by tools/cases, which kiro-test shares).
+//   e2e_tests [GTEST FLAGS] [--system NAME] [LAUNCHER... ENGINE]
+// runs another engine build, e.g. `--system windows bash tools/wine.sh kiro.exe`;
+// cases whose `-- systems` line leaves NAME out are skipped.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,8 +18,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+kiro::cases::CaseSetup setup{KIRO_BINARY, KIRO_SOURCE_DIR, "", 60};
+std::string caseSystem = "posix";
+
 void runCase(const fs::path& file) {
-    const kiro::cases::CaseSetup setup{KIRO_BINARY, KIRO_SOURCE_DIR, "", 60};
+    if (!kiro::cases::caseRunsOn(file.string(), caseSystem)) GTEST_SKIP() << "a case for other systems";
     for (const std::string& failure : kiro::cases::runCaseFile(file.string(), setup)) ADD_FAILURE() << failure;
 }
 
@@ -50,6 +56,15 @@ void registerCases() {
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() >= 2 && args[0] == "--system") {
+        caseSystem = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (!args.empty()) {
+        setup.kiro = args.back();
+        setup.launcher.assign(args.begin(), args.end() - 1);
+    }
     registerCases();
     return RUN_ALL_TESTS();
 }

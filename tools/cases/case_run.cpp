@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -77,12 +78,17 @@ struct Run {
     std::vector<std::string> env;        // NAME=VALUE
     std::vector<const Section*> checks;  // stdout and contains sections
     const Section* start = nullptr;      // the stdin section that started it
+    std::vector<const Section*> entries; // files and folders made just before it (sections after its stdin)
 };
 
 RunResult runKiro(const CaseSetup& setup, const fs::path& dir, const Run& run) {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
         throw CaseError("pipe failed");
+    std::vector<char*> argv;
+    for (const std::string& word : setup.launcher) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(const_cast<char*>(setup.kiro.c_str()));
+    argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
         dup2(in[0], 0);
@@ -90,7 +96,7 @@ RunResult runKiro(const CaseSetup& setup, const fs::path& dir, const Run& run) {
         dup2(err[1], 2);
         for (const std::string& setting : run.env) putenv(const_cast<char*>(setting.c_str()));
         if (chdir(dir.c_str()) != 0) _exit(127);
-        execl(setup.kiro.c_str(), setup.kiro.c_str(), static_cast<char*>(nullptr));
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     close(in[0]);
@@ -276,6 +282,25 @@ void checkFiles(const std::string& file, const std::vector<Section>& sections, c
     }
 }
 
+// Sections that make a file or folder of the game directory.
+bool isEntry(const Section& s) {
+    static const char* const kKinds[] = {"file", "dir", "fifo", "symlink", "sparse", "game"};
+    return std::any_of(std::begin(kKinds), std::end(kKinds), [&](const char* k) { return s.kind == k; });
+}
+
+void makeEntry(const fs::path& dir, const Section& s, const CaseSetup& setup) {
+    const fs::path path = dir / s.path;
+    if (s.kind == "file") {
+        writeFile(path, (s.has("append") && fs::exists(path) ? readFile(path) : "") + bodyBytes(s));
+        if (s.has("readonly"))
+            fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                            fs::perm_options::remove);
+    } else if (s.kind == "dir") fs::create_directories(path);
+    else if (s.kind == "game") {
+        if (setup.baseGame.empty()) copyUtf8Game(dir, fs::path(setup.sourceRoot) / s.path);
+    } else makeSpecialFile(dir, s);
+}
+
 std::vector<std::string> runSections(const std::string& file, const std::vector<Section>& sections,
                                      const CaseSetup& setup) {
     TempFolder game;
@@ -286,13 +311,10 @@ std::vector<std::string> runSections(const std::string& file, const std::vector<
     bool started = false;           // a `stdin` section starts the next run after the first
     std::vector<std::string> env;  // NAME=VALUE for the runs that start from here on
     for (const Section& s : sections) {
-        if (s.kind == "file") {
-            const fs::path path = dir / s.path;
-            writeFile(path, (s.has("append") && fs::exists(path) ? readFile(path) : "") + bodyBytes(s));
-        } else if (s.kind == "dir") fs::create_directories(dir / s.path);
-        else if (s.kind == "fifo" || s.kind == "symlink" || s.kind == "sparse") makeSpecialFile(dir, s);
-        else if (s.kind == "game" && setup.baseGame.empty()) copyUtf8Game(dir, fs::path(setup.sourceRoot) / s.path);
-        else if (s.kind == "mask") for (const auto& l : s.lines) masks.emplace_back(l);
+        if (isEntry(s)) {
+            if (started) runs.back().entries.push_back(&s);
+            else makeEntry(dir, s, setup);
+        } else if (s.kind == "mask") for (const auto& l : s.lines) masks.emplace_back(l);
         else if (s.kind == "env") env.insert(env.end(), s.flags.begin(), s.flags.end());
         else if (s.kind == "stdin" && s.has("append")) runs.back().input += bodyBytes(s);
         else if (s.kind == "stdin") {
@@ -306,12 +328,21 @@ std::vector<std::string> runSections(const std::string& file, const std::vector<
     }
     if (!started) runs.back().env = env;
     std::vector<std::string> failures;
-    for (std::size_t i = 0; i < runs.size(); ++i) checkRun(file, runs[i], i + 1, runKiro(setup, dir, runs[i]), masks, failures);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        for (const Section* s : runs[i].entries) makeEntry(dir, *s, setup);
+        checkRun(file, runs[i], i + 1, runKiro(setup, dir, runs[i]), masks, failures);
+    }
     checkFiles(file, sections, dir, failures);
     return failures;
 }
 
 }  // namespace
+
+bool caseRunsOn(const std::string& caseFile, const std::string& system) {
+    for (const Section& s : parseCase(readFile(caseFile)))
+        if (s.kind == "systems") return s.has(system.c_str());
+    return true;
+}
 
 std::vector<std::string> runCaseFile(const std::string& caseFile, const CaseSetup& setup) {
     if (!fs::is_regular_file(caseFile)) return {caseFile + ": no such case file"};

@@ -13,10 +13,12 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 case "${1:-}" in
   start)
+    # The server and the services Wine starts outlive this script: they
+    # must not hold its output open.
     mkdir -p "$WINEPREFIX"
-    wineserver -p
+    wineserver -p </dev/null >/dev/null 2>&1 || true  # fails when one runs already
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      log=$(wineboot -i 2>&1) || { printf '%s\n' "$log" >&2; exit 1; }
+      wineboot -i </dev/null >"$WINEPREFIX.log" 2>&1 || { cat "$WINEPREFIX.log" >&2; exit 1; }
     fi
     ;;
   stop) wineserver -k || true ;;

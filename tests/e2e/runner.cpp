@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-kiro::cases::CaseSetup setup{KIRO_BINARY, KIRO_SOURCE_DIR, "", 60};
+kiro::cases::CaseSetup setup{KIRO_BINARY, KIRO_SOURCE_DIR, "", 60, {}};
 std::string caseSystem = "posix";
 
 void runCase(const fs::path& file) {

@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     }
     const std::string base = shiftJisGame(game, scratch);
     if (base.empty()) return 2;
-    const kiro::cases::CaseSetup setup{siblingEngine(), game, base, 60};
+    const kiro::cases::CaseSetup setup{siblingEngine(), game, base, 60, {}};
     int passed = 0, failed = 0;
     for (const std::string& file : cases) {
         const std::vector<std::string> failures = kiro::cases::runCaseFile(file, setup);

@@ -78,7 +78,7 @@ struct Run {
     std::vector<std::string> env;        // NAME=VALUE
     std::vector<const Section*> checks;  // stdout and contains sections
     const Section* start = nullptr;      // the stdin section that started it
-    std::vector<const Section*> entries; // files and folders made just before it (sections after its stdin)
+    std::vector<const Section*> entries; // files and folders made just before it (sections since the last stdin)
 };
 
 RunResult runKiro(const CaseSetup& setup, const fs::path& dir, const Run& run) {
@@ -310,15 +310,19 @@ std::vector<std::string> runSections(const std::string& file, const std::vector<
     std::vector<std::regex> masks;
     bool started = false;           // a `stdin` section starts the next run after the first
     std::vector<std::string> env;  // NAME=VALUE for the runs that start from here on
+    std::vector<const Section*> between;  // files and folders after a stdin, made before the next run
     for (const Section& s : sections) {
         if (isEntry(s)) {
-            if (started) runs.back().entries.push_back(&s);
+            if (started) between.push_back(&s);
             else makeEntry(dir, s, setup);
         } else if (s.kind == "mask") for (const auto& l : s.lines) masks.emplace_back(l);
         else if (s.kind == "env") env.insert(env.end(), s.flags.begin(), s.flags.end());
         else if (s.kind == "stdin" && s.has("append")) runs.back().input += bodyBytes(s);
         else if (s.kind == "stdin") {
-            if (started) runs.emplace_back();
+            if (started) {
+                runs.emplace_back();
+                runs.back().entries.swap(between);
+            }
             started = true;
             runs.back().input = bodyBytes(s);
             runs.back().env = env;
@@ -332,6 +336,7 @@ std::vector<std::string> runSections(const std::string& file, const std::vector<
         for (const Section* s : runs[i].entries) makeEntry(dir, *s, setup);
         checkRun(file, runs[i], i + 1, runKiro(setup, dir, runs[i]), masks, failures);
     }
+    for (const Section* s : between) makeEntry(dir, *s, setup);
     checkFiles(file, sections, dir, failures);
     return failures;
 }

@@ -4,6 +4,9 @@
 #include "script/statement_classifier.h"
 
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "data/text.h"
@@ -57,17 +60,40 @@ constexpr std::array<WordByte, 256> kWordBytes = [] {
 
 WordByte wordByte(char c) { return kWordBytes[static_cast<unsigned char>(c)]; }
 
+// How many bytes from the start are plain: 0x21-0x60 (capitals, digits and
+// most punctuation), which neither end the first word nor change when
+// upper-cased. Eight bytes are looked at together; the lowest odd byte of
+// eight is found exactly, since sums of the plain bytes below it carry
+// nothing upwards. Most first words are all plain.
+std::size_t plainBytes(std::string_view text) {
+    std::size_t at = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101, kHigh = kOnes * 0x80;
+        while (at + 8 <= text.size()) {
+            std::uint64_t eight;
+            std::memcpy(&eight, text.data() + at, 8);
+            // high bit of each byte: 0x80 and up, below 0x21, or 0x61 and up
+            const std::uint64_t odd = (eight | ~(eight + kOnes * 0x5F) | (eight + kOnes * 0x1F)) & kHigh;
+            if (odd != 0) return at + static_cast<std::size_t>(std::countr_zero(odd) / 8);
+            at += 8;
+        }
+    }
+    return at;
+}
+
 // The first word ends at a blank; a double-byte character never ends it,
 // not even when its second byte is a blank. Notes whether any of its bytes
 // is a small letter (which upper-casing changes, second bytes too).
 std::size_t firstWordEnd(std::string_view statement, bool& smallLetters) {
+    const std::size_t size = statement.size();
+    std::size_t end = plainBytes(statement);
+    while (end < size && wordByte(statement[end]) == kOtherByte) ++end;
     unsigned seen = 0;  // kSmallByte once a small letter was seen
-    std::size_t end = 0;
-    while (end < statement.size()) {
+    while (end < size) {
         const WordByte byte = wordByte(statement[end]);
         if (byte == kBlankByte) break;
         if (byte == kLeadByte) {
-            if (end + 1 >= statement.size()) throwArrayError();  // the statement ends inside a double-byte character
+            if (end + 1 >= size) throwArrayError();  // the statement ends inside a double-byte character
             seen |= wordByte(statement[++end]) == kSmallByte ? kSmallByte : 0;
         } else {
             seen |= byte;

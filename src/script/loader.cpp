@@ -33,7 +33,12 @@ DiagnosticKind failureKind(StatementFailure why) {
 class FileLoader {
 public:
     FileLoader(ScriptProgram& program, DiagnosticSink& sink, const std::string& fileName, std::span<char> bytes)
-        : program_(program), sink_(sink), fileName_(fileName), bytes_(bytes), lines_(program.lineStore()) {}
+        : program_(program),
+          sink_(sink),
+          fileName_(fileName),
+          bytes_(bytes),
+          lines_(program.lineStore()),
+          labels_(program.labelStore()) {}
     // The last function gets its lines also when loading stops with an error.
     ~FileLoader() { finishFunction(); }
     FileLoader(const FileLoader&) = delete;
@@ -57,6 +62,7 @@ private:
     const std::string& fileName_;
     std::span<char> bytes_;
     LineStore& lines_;
+    LabelStore& labels_;
     FunctionDefinition* current_ = nullptr;  // no function carries over from another file
     std::string word_;                       // the upper-cased first word, reused for every line
     ScriptLine scratch_;                     // a classified statement, thrown away
@@ -69,7 +75,9 @@ void FileLoader::appendLine(LineRecord::Kind kind, const char* start, std::int32
 }
 
 void FileLoader::finishFunction() {
-    if (current_) current_->lines.setRecords(lines_.currentRun(), bytes_.data() + bytes_.size());
+    if (!current_) return;
+    current_->lines.setRecords(lines_.currentRun(), bytes_.data() + bytes_.size());
+    current_->labels = labels_.currentRun();
 }
 
 // `text` lies in the file's bytes, which belong to the program: they are
@@ -82,18 +90,19 @@ std::string_view FileLoader::upperCasedInPlace(std::string_view text) {
 }
 
 void FileLoader::loadLine(std::string_view line, std::int32_t lineNumber) {
-    std::size_t i = 0;
-    while (i < line.size() && isBlank(line[i])) ++i;
-    if (i == line.size() || line[i] == ';') {
+    const char* from = line.data();
+    const char* const end = from + line.size();
+    while (from != end && isBlank(*from)) ++from;
+    if (from == end || *from == ';') {
         if (current_) appendNoOp(lineNumber);
         return;
     }
-    std::string_view from = line.substr(i);
-    switch (from[0]) {
-    case '@': loadHeader(from.substr(1), lineNumber); break;
-    case '$': loadLabel(from, lineNumber); break;
-    case '#': loadAttribute(from, lineNumber); break;
-    default: loadStatement(from, lineNumber); break;
+    const std::string_view rest(from, static_cast<std::size_t>(end - from));
+    switch (*from) {
+    case '@': loadHeader(rest.substr(1), lineNumber); break;
+    case '$': loadLabel(rest, lineNumber); break;
+    case '#': loadAttribute(rest, lineNumber); break;
+    default: loadStatement(rest, lineNumber); break;
     }
 }
 
@@ -102,6 +111,7 @@ void FileLoader::loadHeader(std::string_view name, std::int32_t lineNumber) {
     finishFunction();
     current_ = &program_.addFunction(std::string(name), fileName_, lineNumber);
     lines_.startRun();
+    labels_.startRun();
 }
 
 void FileLoader::loadLabel(std::string_view fromDollar, std::int32_t lineNumber) {
@@ -110,7 +120,7 @@ void FileLoader::loadLabel(std::string_view fromDollar, std::int32_t lineNumber)
         return;
     }
     std::string_view name = upperCasedInPlace(fromDollar.substr(1));
-    current_->labels.push_back(LabelEntry{lineNumber, name});
+    labels_.append(LabelEntry{lineNumber, name});
     appendLine(LineRecord::kLabel, name.data(), lineNumber);
 }
 

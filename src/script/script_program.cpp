@@ -5,27 +5,41 @@
 
 namespace kiro {
 
-FunctionDefinition& ScriptProgram::addFunction(const std::string& name, std::string sourceFile,
-                                               std::int32_t headerLine) {
-    auto def = std::make_unique<FunctionDefinition>();
-    def->name = name;
-    def->sourceFile = std::move(sourceFile);
-    def->headerLine = headerLine;
-    FunctionDefinition& ref = *def;
-    storage_.push_back(std::move(def));
-    byName_[name].push_back(&ref);
-    return ref;
+FunctionDefinition& ScriptProgram::addFunction(std::string name, std::string sourceFile, std::int32_t headerLine) {
+    FunctionDefinition& def = storage_.emplace_back();
+    def.name = std::move(name);
+    def.sourceFile = std::move(sourceFile);
+    def.headerLine = headerLine;
+    SameName& same = byName_[def.name];
+    if (!same.first) {
+        same.first = &def;
+    } else {
+        if (same.all.empty()) same.all.push_back(same.first);
+        same.all.push_back(&def);
+    }
+    sorted_.reset();
+    return def;
 }
 
 const FunctionDefinition* ScriptProgram::findFunction(std::string_view name) const {
     auto it = byName_.find(name);
-    return it == byName_.end() ? nullptr : it->second.front();
+    return it == byName_.end() ? nullptr : it->second.first;
 }
 
-const std::vector<const FunctionDefinition*>& ScriptProgram::definitionsOf(std::string_view name) const {
-    static const std::vector<const FunctionDefinition*> none;
+ScriptProgram::Definitions ScriptProgram::definitionsOf(std::string_view name) const {
     auto it = byName_.find(name);
-    return it == byName_.end() ? none : it->second;
+    return it == byName_.end() ? Definitions() : it->second.definitions();
+}
+
+const ScriptProgram::FunctionsByName& ScriptProgram::functions() const {
+    if (!sorted_) {
+        sorted_ = std::make_unique<FunctionsByName>();
+        for (const auto& [name, same] : byName_) {
+            const Definitions definitions = same.definitions();
+            sorted_->emplace(name, std::vector(definitions.begin(), definitions.end()));
+        }
+    }
+    return *sorted_;
 }
 
 std::span<char> ScriptProgram::keepBytes(std::unique_ptr<char[]> bytes, std::size_t size) {

@@ -8,6 +8,7 @@
 // when a function is first used). Label names are upper-cased in place.
 #include "script/loader.h"
 
+#include <cstring>
 #include <memory>
 
 #include "data/game_files.h"
@@ -44,9 +45,14 @@ public:
     FileLoader(const FileLoader&) = delete;
     FileLoader& operator=(const FileLoader&) = delete;
 
-    void loadLine(std::string_view line, std::int32_t lineNumber);
+    // Loads every line; a line runs up to a line feed, a CR just before the
+    // line feed is not part of it, and a last line without a line feed is
+    // not a line at all.
+    void loadLines();
+    std::int32_t lineNumber() const { return lineNumber_; }  // of the line being loaded
 
 private:
+    void loadLine(const char* start, const char* feed);
     void loadHeader(std::string_view name, std::int32_t lineNumber);
     void loadLabel(std::string_view fromDollar, std::int32_t lineNumber);
     void loadAttribute(std::string_view fromHash, std::int32_t lineNumber);
@@ -64,8 +70,8 @@ private:
     LineStore& lines_;
     LabelStore& labels_;
     FunctionDefinition* current_ = nullptr;  // no function carries over from another file
+    std::int32_t lineNumber_ = 0;
     std::string word_;                       // the upper-cased first word, reused for every line
-    ScriptLine scratch_;                     // a classified statement, thrown away
 };
 
 // The new line is the last of the current function's run; the function
@@ -89,16 +95,29 @@ std::string_view FileLoader::upperCasedInPlace(std::string_view text) {
     return text;
 }
 
-void FileLoader::loadLine(std::string_view line, std::int32_t lineNumber) {
-    const char* from = line.data();
-    const char* const end = from + line.size();
-    while (from != end && isBlank(*from)) ++from;
-    if (from == end || *from == ';') {
+void FileLoader::loadLines() {
+    const char* at = bytes_.data();
+    const char* const end = at + bytes_.size();
+    while (at != end) {
+        const auto* feed = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+        if (!feed) return;
+        ++lineNumber_;
+        loadLine(at, feed);
+        at = feed + 1;
+    }
+}
+
+// The line feed ends the blanks at the start, so their scan needs no bound.
+void FileLoader::loadLine(const char* start, const char* feed) {
+    const std::int32_t lineNumber = lineNumber_;
+    while (isBlank(*start)) ++start;
+    const char* const stop = feed > start && feed[-1] == '\r' ? feed - 1 : feed;
+    if (start == stop || *start == ';') {
         if (current_) appendNoOp(lineNumber);
         return;
     }
-    const std::string_view rest(from, static_cast<std::size_t>(end - from));
-    switch (*from) {
+    const std::string_view rest(start, static_cast<std::size_t>(stop - start));
+    switch (*start) {
     case '@': loadHeader(rest.substr(1), lineNumber); break;
     case '$': loadLabel(rest, lineNumber); break;
     case '#': loadAttribute(rest, lineNumber); break;
@@ -149,7 +168,7 @@ void FileLoader::loadStatement(std::string_view fromFirst, std::int32_t lineNumb
         return;
     }
     std::string_view statement = fromFirst[0] == '?' ? fromFirst.substr(1) : fromFirst;
-    StatementFailure failure = classifyStatement(statement, word_, scratch_);
+    StatementFailure failure = checkStatement(statement, word_);
     if (failure != StatementFailure::None) {
         report(failureKind(failure), lineNumber, statement);
         return;
@@ -170,15 +189,13 @@ namespace {
 void loadKeptText(ScriptProgram& program, DiagnosticSink& sink, const std::string& fileName, std::span<char> bytes) {
     sink.report({.kind = DiagnosticKind::kLoadingFile, .file = fileName, .shownAs = fileName});
     FileLoader loader(program, sink, fileName, bytes);
-    LineReader reader(std::string_view(bytes.data(), bytes.size()));
-    std::string_view line;
     try {
-        while (reader.next(line)) loader.loadLine(line, reader.lineNumber());
+        loader.loadLines();
     } catch (const ArrayError&) {
         sink.report({.kind = DiagnosticKind::kStatementCutInCharacter,
                      .file = fileName,
                      .shownAs = fileName,
-                     .line = reader.lineNumber()});
+                     .line = loader.lineNumber()});
         throw;
     }
 }

@@ -1,4 +1,4 @@
-// What the loader keeps of each script line, and where: a 16-byte record
+// What the loader keeps of each script line, and where: an 8-byte record
 // per line, in runs of consecutive records (one run per function) inside
 // large blocks, so that a million lines cost a few dozen allocations and no
 // record moves once its run is complete. A function's full ScriptLines are
@@ -20,12 +20,19 @@ namespace kiro {
 struct LineRecord {
     enum Kind : std::uint8_t { kNoOp, kLabel, kStatement };
     // Labels: the upper-cased name; statements: the text after blanks and a
-    // '?'. Either runs to the end of its line in the kept file bytes.
-    const char* start = nullptr;
-    std::int32_t lineNumber = 0;
-    Kind kind = kNoOp;
+    // '?'. Either starts at `offset` in the kept file bytes and runs to the
+    // end of its line. Files are far below 4 GiB, and below 2^30 lines.
+    std::uint32_t offset = 0;
+    std::uint32_t lineAndKind = 0;  // the line number times 4, plus the kind
+
+    LineRecord() = default;
+    LineRecord(std::size_t at, std::int32_t lineNumber, Kind kind)
+        : offset(static_cast<std::uint32_t>(at)),
+          lineAndKind(static_cast<std::uint32_t>(lineNumber) << 2 | kind) {}
+    std::int32_t lineNumber() const { return static_cast<std::int32_t>(lineAndKind >> 2); }
+    Kind kind() const { return static_cast<Kind>(lineAndKind & 3); }
 };
-static_assert(sizeof(LineRecord) == 16);
+static_assert(sizeof(LineRecord) == 8);
 
 struct LabelEntry {
     std::int32_t lineNumber = 0;

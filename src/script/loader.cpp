@@ -3,8 +3,8 @@
 // upper-cased first word (instruction keyword, else assignment target).
 //
 // Games can hold a million lines, so loading a line allocates nothing: the
-// file is read once into a block the program keeps, and each line leaves a
-// 16-byte record (function_lines.h makes the full lines from the records
+// file is read once into a block the program keeps, and each line leaves an
+// 8-byte record (function_lines.h makes the full lines from the records
 // when a function is first used). Label names are upper-cased in place.
 #include "script/loader.h"
 
@@ -77,12 +77,12 @@ private:
 // The new line is the last of the current function's run; the function
 // learns where its run ended up once the run is complete.
 void FileLoader::appendLine(LineRecord::Kind kind, const char* start, std::int32_t lineNumber) {
-    lines_.append(LineRecord{start, lineNumber, kind});
+    lines_.append(LineRecord(start ? static_cast<std::size_t>(start - bytes_.data()) : 0, lineNumber, kind));
 }
 
 void FileLoader::finishFunction() {
     if (!current_) return;
-    current_->lines.setRecords(lines_.currentRun(), bytes_.data() + bytes_.size());
+    current_->lines.setRecords(lines_.currentRun(), bytes_);
     current_->labels = labels_.currentRun();
 }
 

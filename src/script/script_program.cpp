@@ -1,42 +1,77 @@
 // Function table of the loaded program, and the storage its lines point into.
 #include "script/script_program.h"
 
+#include <algorithm>
+
 #include "data/text.h"
 
 namespace kiro {
+
+namespace {
+
+// FNV-1a: function names are short.
+std::size_t hashName(std::string_view name) {
+    std::uint64_t hash = 14695981039346656037u;
+    for (char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    return static_cast<std::size_t>(hash ^ (hash >> 32));
+}
+
+}  // namespace
+
+ScriptProgram::SameName* ScriptProgram::findName(std::string_view name, std::size_t hash) const {
+    if (slots_.empty()) return nullptr;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask; slots_[at].same; at = (at + 1) & mask)
+        if (slots_[at].hash == hash && slots_[at].same->name == name) return slots_[at].same;
+    return nullptr;
+}
+
+void ScriptProgram::addName(SameName& same, std::size_t hash) {
+    if (2 * names_.size() > slots_.size()) {
+        std::vector<NameSlot> old(std::max<std::size_t>(64, 2 * slots_.size()));
+        old.swap(slots_);
+        for (const NameSlot& slot : old)
+            if (slot.same) addName(*slot.same, slot.hash);
+    }
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = hash & mask;
+    while (slots_[at].same) at = (at + 1) & mask;
+    slots_[at] = {hash, &same};
+}
 
 FunctionDefinition& ScriptProgram::addFunction(std::string name, std::string sourceFile, std::int32_t headerLine) {
     FunctionDefinition& def = storage_.emplace_back();
     def.name = std::move(name);
     def.sourceFile = std::move(sourceFile);
     def.headerLine = headerLine;
-    SameName& same = byName_[def.name];
-    if (!same.first) {
-        same.first = &def;
+    const std::size_t hash = hashName(def.name);
+    if (SameName* same = findName(def.name, hash)) {
+        if (same->all.empty()) same->all.push_back(same->first);
+        same->all.push_back(&def);
     } else {
-        if (same.all.empty()) same.all.push_back(same.first);
-        same.all.push_back(&def);
+        SameName& added = names_.emplace_back(SameName{def.name, &def, {}});
+        addName(added, hash);
     }
     sorted_.reset();
     return def;
 }
 
 const FunctionDefinition* ScriptProgram::findFunction(std::string_view name) const {
-    auto it = byName_.find(name);
-    return it == byName_.end() ? nullptr : it->second.first;
+    const SameName* same = findName(name, hashName(name));
+    return same ? same->first : nullptr;
 }
 
 ScriptProgram::Definitions ScriptProgram::definitionsOf(std::string_view name) const {
-    auto it = byName_.find(name);
-    return it == byName_.end() ? Definitions() : it->second.definitions();
+    const SameName* same = findName(name, hashName(name));
+    return same ? same->definitions() : Definitions();
 }
 
 const ScriptProgram::FunctionsByName& ScriptProgram::functions() const {
     if (!sorted_) {
         sorted_ = std::make_unique<FunctionsByName>();
-        for (const auto& [name, same] : byName_) {
+        for (const SameName& same : names_) {
             const Definitions definitions = same.definitions();
-            sorted_->emplace(name, std::vector(definitions.begin(), definitions.end()));
+            sorted_->emplace(same.name, std::vector(definitions.begin(), definitions.end()));
         }
     }
     return *sorted_;

@@ -14,7 +14,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "script/function_lines.h"
@@ -57,12 +56,23 @@ private:
     // The definitions of one name; most names have one, which needs no
     // list of its own.
     struct SameName {
+        std::string_view name;  // the first definition's
         const FunctionDefinition* first = nullptr;
         std::vector<const FunctionDefinition*> all;  // every definition, once there are two
         Definitions definitions() const { return all.empty() ? Definitions(&first, 1) : Definitions(all); }
     };
     std::deque<FunctionDefinition> storage_;                // never moves a definition
-    std::unordered_map<std::string_view, SameName> byName_;  // keys are the definitions' names
+    // The names in an open-addressing hash table: a slot is empty without
+    // a name.
+    struct NameSlot {
+        std::size_t hash = 0;
+        SameName* same = nullptr;
+    };
+    SameName* findName(std::string_view name, std::size_t hash) const;
+    void addName(SameName& same, std::size_t hash);
+
+    std::deque<SameName> names_;  // never moves a name
+    std::vector<NameSlot> slots_;  // a power of two, at most half used
     mutable std::unique_ptr<FunctionsByName> sorted_;
     std::vector<std::unique_ptr<char[]>> files_;
     LineStore lines_;

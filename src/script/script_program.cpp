@@ -26,17 +26,35 @@ ScriptProgram::SameName* ScriptProgram::findName(std::string_view name, std::siz
     return nullptr;
 }
 
-void ScriptProgram::addName(SameName& same, std::size_t hash) {
-    if (2 * names_.size() > slots_.size()) {
-        std::vector<NameSlot> old(std::max<std::size_t>(64, 2 * slots_.size()));
-        old.swap(slots_);
-        for (const NameSlot& slot : old)
-            if (slot.same) addName(*slot.same, slot.hash);
-    }
+void ScriptProgram::addName(SameName& same, std::size_t hash) const {
     const std::size_t mask = slots_.size() - 1;
     std::size_t at = hash & mask;
     while (slots_[at].same) at = (at + 1) & mask;
     slots_[at] = {hash, &same};
+}
+
+// The table grows once to hold every name there may now be.
+void ScriptProgram::indexNewDefinitions() const {
+    if (indexed_ == storage_.size()) return;
+    const std::size_t most = names_.size() + (storage_.size() - indexed_);
+    if (2 * most > slots_.size()) {
+        std::size_t size = 64;
+        while (size < 2 * most) size *= 2;
+        std::vector<NameSlot> old(size);
+        old.swap(slots_);
+        for (const NameSlot& slot : old)
+            if (slot.same) addName(*slot.same, slot.hash);
+    }
+    for (; indexed_ < storage_.size(); ++indexed_) {
+        const FunctionDefinition& def = storage_[indexed_];
+        const std::size_t hash = hashName(def.name);
+        if (SameName* same = findName(def.name, hash)) {
+            if (same->all.empty()) same->all.push_back(same->first);
+            same->all.push_back(&def);
+        } else {
+            addName(names_.emplace_back(SameName{def.name, &def, {}}), hash);
+        }
+    }
 }
 
 FunctionDefinition& ScriptProgram::addFunction(std::string name, std::string sourceFile, std::int32_t headerLine) {
@@ -44,30 +62,25 @@ FunctionDefinition& ScriptProgram::addFunction(std::string name, std::string sou
     def.name = std::move(name);
     def.sourceFile = std::move(sourceFile);
     def.headerLine = headerLine;
-    const std::size_t hash = hashName(def.name);
-    if (SameName* same = findName(def.name, hash)) {
-        if (same->all.empty()) same->all.push_back(same->first);
-        same->all.push_back(&def);
-    } else {
-        SameName& added = names_.emplace_back(SameName{def.name, &def, {}});
-        addName(added, hash);
-    }
     sorted_.reset();
     return def;
 }
 
 const FunctionDefinition* ScriptProgram::findFunction(std::string_view name) const {
+    indexNewDefinitions();
     const SameName* same = findName(name, hashName(name));
     return same ? same->first : nullptr;
 }
 
 ScriptProgram::Definitions ScriptProgram::definitionsOf(std::string_view name) const {
+    indexNewDefinitions();
     const SameName* same = findName(name, hashName(name));
     return same ? same->definitions() : Definitions();
 }
 
 const ScriptProgram::FunctionsByName& ScriptProgram::functions() const {
     if (!sorted_) {
+        indexNewDefinitions();
         sorted_ = std::make_unique<FunctionsByName>();
         for (const SameName& same : names_) {
             const Definitions definitions = same.definitions();

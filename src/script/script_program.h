@@ -61,18 +61,21 @@ private:
         std::vector<const FunctionDefinition*> all;  // every definition, once there are two
         Definitions definitions() const { return all.empty() ? Definitions(&first, 1) : Definitions(all); }
     };
-    std::deque<FunctionDefinition> storage_;                // never moves a definition
-    // The names in an open-addressing hash table: a slot is empty without
-    // a name.
+    std::deque<FunctionDefinition> storage_;  // never moves a definition
+    // The names in an open-addressing hash table (a slot without a name is
+    // empty), brought up to date with the definitions added since when a
+    // name is first looked up: loading hashes nothing.
     struct NameSlot {
         std::size_t hash = 0;
         SameName* same = nullptr;
     };
     SameName* findName(std::string_view name, std::size_t hash) const;
-    void addName(SameName& same, std::size_t hash);
+    void addName(SameName& same, std::size_t hash) const;
+    void indexNewDefinitions() const;
 
-    std::deque<SameName> names_;  // never moves a name
-    std::vector<NameSlot> slots_;  // a power of two, at most half used
+    mutable std::deque<SameName> names_;  // never moves a name
+    mutable std::vector<NameSlot> slots_;  // a power of two, at most half used
+    mutable std::size_t indexed_ = 0;     // the definitions in the table
     mutable std::unique_ptr<FunctionsByName> sorted_;
     std::vector<std::unique_ptr<char[]>> files_;
     LineStore lines_;

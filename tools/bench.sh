@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Times the engine against the two peer interpreters on the shared workloads
-# (../shared/bench, see its README.md): installs the peers and hyperfine
-# when missing, brings build/kiro up to date, then runs the comparison.
+# Times the engine against the peer interpreters on the shared workloads
+# (../shared/bench, see its README.md): installs the peers (lua5.4 and
+# brandy are shown beside the engine, bwbasic on request) and hyperfine when
+# missing, brings build/kiro up to date, then runs the comparison.
 #   bash tools/bench.sh                      every workload, side by side
 #   bash tools/bench.sh --only arith,load    options are passed to run.sh
 set -euo pipefail
@@ -9,7 +10,7 @@ cd "$(dirname "$0")/.."
 bench=${KIRO_BENCH_DIR:-../shared/bench}
 
 need=()
-for tool in bwbasic brandy hyperfine g++ python3; do
+for tool in lua5.4 bwbasic brandy hyperfine g++ python3; do
   command -v "$tool" >/dev/null || need+=("$tool")
 done
 if [ ${#need[@]} -gt 0 ]; then

@@ -31,7 +31,7 @@ bool belongsTo(const FunctionDefinition& definition, Pass pass) {
     return false;
 }
 
-void runPass(Runtime& rt, const std::vector<const FunctionDefinition*>& definitions, Pass pass) {
+void runPass(Runtime& rt, ScriptProgram::Definitions definitions, Pass pass) {
     for (const FunctionDefinition* definition : definitions) {
         if (!belongsTo(*definition, pass)) continue;
         runTopLevel(rt, *definition);
@@ -97,7 +97,7 @@ constexpr std::array<PhaseStep, 5> kPhaseSteps = {
 }  // namespace
 
 void runEventFunctions(Runtime& rt, std::string_view name) {
-    const std::vector<const FunctionDefinition*>& definitions = rt.program.definitionsOf(name);
+    const ScriptProgram::Definitions definitions = rt.program.definitionsOf(name);
     for (Pass pass : {Pass::Pri, Pass::Plain, Pass::Later}) runPass(rt, definitions, pass);
 }
 

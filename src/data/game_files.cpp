@@ -163,15 +163,4 @@ bool readGameFolder(const std::string& folder, std::string_view extension, Diagn
     return true;
 }
 
-bool LineReader::next(std::string_view& line) {
-    std::size_t nl = bytes_.find('\n', pos_);
-    if (nl == std::string_view::npos) return false;
-    std::size_t end = nl;
-    if (end > pos_ && bytes_[end - 1] == '\r') --end;
-    line = bytes_.substr(pos_, end - pos_);
-    pos_ = nl + 1;
-    ++lineNumber_;
-    return true;
-}
-
 }  // namespace kiro

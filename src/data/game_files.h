@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -78,13 +79,23 @@ bool readGameFolder(const std::string& folder, std::string_view extension, Diagn
 // line feed is not a line at all.
 class LineReader {
 public:
-    explicit LineReader(std::string_view bytes) : bytes_(bytes) {}
-    bool next(std::string_view& line);  // false at the end
+    explicit LineReader(std::string_view bytes) : at_(bytes.data()), end_(bytes.data() + bytes.size()) {}
+    // False at the end. Inline, since loaders call it once per line.
+    bool next(std::string_view& line) {
+        if (at_ == end_) return false;  // memchr must not see the null pointer of empty bytes
+        const auto* feed = static_cast<const char*>(std::memchr(at_, '\n', static_cast<std::size_t>(end_ - at_)));
+        if (!feed) return false;
+        const char* stop = feed > at_ && feed[-1] == '\r' ? feed - 1 : feed;
+        line = std::string_view(at_, static_cast<std::size_t>(stop - at_));
+        at_ = feed + 1;
+        ++lineNumber_;
+        return true;
+    }
     int lineNumber() const { return lineNumber_; }  // of the line last returned, from 1
 
 private:
-    std::string_view bytes_;
-    std::size_t pos_ = 0;
+    const char* at_;
+    const char* end_;
     int lineNumber_ = 0;
 };
 

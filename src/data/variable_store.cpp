@@ -1,12 +1,13 @@
 // The variable store: the two variable-name tables, the arrays at their
 // fixed sizes, the character list and the RAND generator.
 //
-// The name lookups run for every variable reference the evaluator meets, so
-// the tables are constant sorted arrays searched in place: no allocation,
-// no hashing of the name.
+// The name lookups run for every variable reference the evaluator meets and
+// for every assignment the loader classifies, so the tables are constant
+// hash tables built at compile time: no allocation, one short hash.
 #include "data/variable_store.h"
 
 #include <algorithm>
+#include <array>
 
 #include "data/faults.h"
 
@@ -45,12 +46,39 @@ constexpr NameEntry kStringNames[] = {
 static_assert(std::is_sorted(std::begin(kIntNames), std::end(kIntNames), byName));
 static_assert(std::is_sorted(std::begin(kStringNames), std::end(kStringNames), byName));
 
+// The names also sit in an open-addressing hash table built at compile
+// time, so that a lookup (one per statement for the loader) hashes the name
+// once and compares about one entry.
+constexpr std::size_t kNameSlots = 128;  // a power of two, over twice the longer table
+
+constexpr std::size_t hashName(std::string_view name) {
+    const auto first = static_cast<unsigned char>(name.front());
+    const auto last = static_cast<unsigned char>(name.back());
+    return (name.size() * 7 + first * 3 + last) & (kNameSlots - 1);
+}
+
+using NameSlots = std::array<NameEntry, kNameSlots>;  // an empty name: an empty slot
+
 template <std::size_t N>
-std::optional<std::int32_t> findName(const NameEntry (&table)[N], std::string_view name) {
-    const NameEntry* end = table + N;
-    const NameEntry* it = std::lower_bound(table, end, NameEntry{name, 0}, byName);
-    if (it == end || it->name != name) return std::nullopt;
-    return it->code;
+constexpr NameSlots hashed(const NameEntry (&table)[N]) {
+    static_assert(N * 2 < kNameSlots);
+    NameSlots slots{};
+    for (const NameEntry& entry : table) {
+        std::size_t at = hashName(entry.name);
+        while (!slots[at].name.empty()) at = (at + 1) & (kNameSlots - 1);
+        slots[at] = entry;
+    }
+    return slots;
+}
+
+constexpr NameSlots kIntNameSlots = hashed(kIntNames);
+constexpr NameSlots kStringNameSlots = hashed(kStringNames);
+
+std::optional<std::int32_t> findName(const NameSlots& slots, std::string_view name) {
+    if (name.empty()) return std::nullopt;
+    for (std::size_t at = hashName(name); !slots[at].name.empty(); at = (at + 1) & (kNameSlots - 1))
+        if (slots[at].name == name) return slots[at].code;
+    return std::nullopt;
 }
 
 constexpr std::size_t kGlobalLength = 1000;
@@ -72,11 +100,11 @@ VariableStore::VariableStore() : templates(kTemplateSlots) {
 
 std::optional<std::int32_t> VariableStore::lookupIntVariable(std::string_view name) {
     if (name.size() == 1 && name[0] >= 'A' && name[0] <= 'Z') return kLetterA + (name[0] - 'A');
-    return findName(kIntNames, name);
+    return findName(kIntNameSlots, name);
 }
 
 std::optional<std::int32_t> VariableStore::lookupStringVariable(std::string_view name) {
-    return findName(kStringNames, name);
+    return findName(kStringNameSlots, name);
 }
 
 std::vector<std::string> VariableStore::intVariableNames() {

@@ -13,12 +13,13 @@ namespace {
 // A record's text runs to its line feed; a CR just before the line feed is
 // not part of it (the line feed is always there: a last line without one is
 // not a line).
-std::string_view recordText(const LineRecord& record, const char* bytesEnd) {
-    const auto length = static_cast<std::size_t>(bytesEnd - record.start);
-    const auto* feed = static_cast<const char*>(std::memchr(record.start, '\n', length));
+std::string_view recordText(const LineRecord& record, const char* bytes, const char* bytesEnd) {
+    const char* start = bytes + record.offset;
+    const auto length = static_cast<std::size_t>(bytesEnd - start);
+    const auto* feed = static_cast<const char*>(std::memchr(start, '\n', length));
     const char* end = feed ? feed : bytesEnd;
-    if (end > record.start && end[-1] == '\r') --end;
-    return {record.start, static_cast<std::size_t>(end - record.start)};
+    if (end > start && end[-1] == '\r') --end;
+    return {start, static_cast<std::size_t>(end - start)};
 }
 
 // A view of `part`, which lies in `from`, moved into `to` (a copy of `from`).
@@ -29,9 +30,10 @@ std::string_view rebased(std::string_view part, const std::string& from, const s
 
 }  // namespace
 
-void FunctionLines::setRecords(std::span<const LineRecord> records, const char* bytesEnd) {
+void FunctionLines::setRecords(std::span<const LineRecord> records, std::span<const char> bytes) {
     records_ = records;
-    bytesEnd_ = bytesEnd;
+    bytes_ = bytes.data();
+    bytesEnd_ = bytes.data() + bytes.size();
     lines_.reset();
 }
 
@@ -41,11 +43,11 @@ void FunctionLines::makeLines() const {
     for (std::size_t i = 0; i < records_.size(); ++i) {
         const LineRecord& record = records_[i];
         ScriptLine& line = lines[i];
-        line.lineNumber = record.lineNumber;
-        if (record.kind == LineRecord::kLabel) {
-            line.argument = recordText(record, bytesEnd_);
-        } else if (record.kind == LineRecord::kStatement) {
-            classifyStatement(recordText(record, bytesEnd_), word, line);
+        line.lineNumber = record.lineNumber();
+        if (record.kind() == LineRecord::kLabel) {
+            line.argument = recordText(record, bytes_, bytesEnd_);
+        } else if (record.kind() == LineRecord::kStatement) {
+            classifyStatement(recordText(record, bytes_, bytesEnd_), word, line);
             if (!word.empty() && !line.target.empty()) {  // an assignment whose target had small letters
                 const std::string& kept = upperWords_.emplace_front(word);
                 line.target = rebased(line.target, word, kept);

@@ -34,13 +34,14 @@ public:
     const ScriptLine* end() const { return view().data() + records_.size(); }
 
     // For the loader, once the function's records are complete: the records
-    // and the end of the file bytes they point into.
-    void setRecords(std::span<const LineRecord> records, const char* bytesEnd);
+    // and the file bytes they point into.
+    void setRecords(std::span<const LineRecord> records, std::span<const char> bytes);
 
 private:
     void makeLines() const;
 
     std::span<const LineRecord> records_;
+    const char* bytes_ = nullptr;
     const char* bytesEnd_ = nullptr;
     mutable std::unique_ptr<ScriptLine[]> lines_;
     mutable std::forward_list<std::string> upperWords_;  // first words written with small letters

@@ -3,7 +3,10 @@
 // output, and the BEGIN targets.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -37,8 +40,59 @@ struct InstructionTraits {
 // The traits of a stored code; codes without a row have no argument.
 InstructionTraits instructionTraits(std::int32_t code);
 
+// The keywords sit in an open-addressing hash table built at compile time.
+// The loader looks up the first word of every statement, a million times
+// for a large game, so a lookup is inline: it hashes the word once and
+// compares about one entry, without a call.
+namespace keyword_hash {
+
+inline constexpr std::size_t kKeywordHashSlots = 128;  // a power of two, well above the keyword count
+
+struct KeywordSlot {
+    std::string_view name;  // empty: an empty slot
+    std::int32_t code = 0;
+};
+extern const std::array<KeywordSlot, kKeywordHashSlots> kKeywordSlots;
+
+constexpr std::size_t hashWord(std::string_view word) {
+    const auto first = static_cast<unsigned char>(word.front());
+    const auto last = static_cast<unsigned char>(word.back());
+    const auto middle = static_cast<unsigned char>(word[word.size() / 2]);
+    return (word.size() * 37 + first * 11 + middle * 5 + last) & (kKeywordHashSlots - 1);
+}
+
+// Whether n bytes (at most 16) are equal, compared without a call: two
+// loads that may overlap cover every length.
+template <typename Word>
+bool sameEnds(const char* a, const char* b, std::size_t n) {
+    Word a1, a2, b1, b2;
+    std::memcpy(&a1, a, sizeof(Word));
+    std::memcpy(&b1, b, sizeof(Word));
+    std::memcpy(&a2, a + n - sizeof(Word), sizeof(Word));
+    std::memcpy(&b2, b + n - sizeof(Word), sizeof(Word));
+    return a1 == b1 && a2 == b2;
+}
+
+inline bool sameShortBytes(const char* a, const char* b, std::size_t n) {
+    if (n >= 8) return sameEnds<std::uint64_t>(a, b, n);
+    if (n >= 4) return sameEnds<std::uint32_t>(a, b, n);
+    if (n >= 2) return sameEnds<std::uint16_t>(a, b, n);
+    return n == 0 || *a == *b;
+}
+
+}  // namespace keyword_hash
+
 // Keyword (already upper-cased) to its code.
-std::optional<std::int32_t> lookupInstruction(std::string_view keyword);
+[[gnu::always_inline]] inline std::optional<std::int32_t> lookupInstruction(std::string_view keyword) {
+    using namespace keyword_hash;
+    if (keyword.empty() || keyword.size() > 16) return std::nullopt;
+    for (std::size_t at = hashWord(keyword); !kKeywordSlots[at].name.empty(); at = (at + 1) & (kKeywordHashSlots - 1)) {
+        const KeywordSlot& slot = kKeywordSlots[at];
+        if (slot.name.size() == keyword.size() && sameShortBytes(slot.name.data(), keyword.data(), keyword.size()))
+            return slot.code;
+    }
+    return std::nullopt;
+}
 // The keyword of a code, empty for codes without one.
 std::string_view instructionKeyword(std::int32_t code);
 // Every keyword with its code, in list order.

@@ -3,11 +3,12 @@
 // upper-cased first word (instruction keyword, else assignment target).
 //
 // Games can hold a million lines, so loading a line allocates nothing: the
-// file is read once into a block the program keeps, and each line leaves a
-// 16-byte record (function_lines.h makes the full lines from the records
+// file is read once into a block the program keeps, and each line leaves an
+// 8-byte record (function_lines.h makes the full lines from the records
 // when a function is first used). Label names are upper-cased in place.
 #include "script/loader.h"
 
+#include <cstring>
 #include <memory>
 
 #include "data/game_files.h"
@@ -33,15 +34,25 @@ DiagnosticKind failureKind(StatementFailure why) {
 class FileLoader {
 public:
     FileLoader(ScriptProgram& program, DiagnosticSink& sink, const std::string& fileName, std::span<char> bytes)
-        : program_(program), sink_(sink), fileName_(fileName), bytes_(bytes), lines_(program.lineStore()) {}
+        : program_(program),
+          sink_(sink),
+          fileName_(fileName),
+          bytes_(bytes),
+          lines_(program.lineStore()),
+          labels_(program.labelStore()) {}
     // The last function gets its lines also when loading stops with an error.
     ~FileLoader() { finishFunction(); }
     FileLoader(const FileLoader&) = delete;
     FileLoader& operator=(const FileLoader&) = delete;
 
-    void loadLine(std::string_view line, std::int32_t lineNumber);
+    // Loads every line; a line runs up to a line feed, a CR just before the
+    // line feed is not part of it, and a last line without a line feed is
+    // not a line at all.
+    void loadLines();
+    std::int32_t lineNumber() const { return lineNumber_; }  // of the line being loaded
 
 private:
+    void loadLine(const char* start, const char* feed);
     void loadHeader(std::string_view name, std::int32_t lineNumber);
     void loadLabel(std::string_view fromDollar, std::int32_t lineNumber);
     void loadAttribute(std::string_view fromHash, std::int32_t lineNumber);
@@ -57,19 +68,22 @@ private:
     const std::string& fileName_;
     std::span<char> bytes_;
     LineStore& lines_;
+    LabelStore& labels_;
     FunctionDefinition* current_ = nullptr;  // no function carries over from another file
+    std::int32_t lineNumber_ = 0;
     std::string word_;                       // the upper-cased first word, reused for every line
-    ScriptLine scratch_;                     // a classified statement, thrown away
 };
 
 // The new line is the last of the current function's run; the function
 // learns where its run ended up once the run is complete.
 void FileLoader::appendLine(LineRecord::Kind kind, const char* start, std::int32_t lineNumber) {
-    lines_.append(LineRecord{start, lineNumber, kind});
+    lines_.append(LineRecord(start ? static_cast<std::size_t>(start - bytes_.data()) : 0, lineNumber, kind));
 }
 
 void FileLoader::finishFunction() {
-    if (current_) current_->lines.setRecords(lines_.currentRun(), bytes_.data() + bytes_.size());
+    if (!current_) return;
+    current_->lines.setRecords(lines_.currentRun(), bytes_);
+    current_->labels = labels_.currentRun();
 }
 
 // `text` lies in the file's bytes, which belong to the program: they are
@@ -81,19 +95,33 @@ std::string_view FileLoader::upperCasedInPlace(std::string_view text) {
     return text;
 }
 
-void FileLoader::loadLine(std::string_view line, std::int32_t lineNumber) {
-    std::size_t i = 0;
-    while (i < line.size() && isBlank(line[i])) ++i;
-    if (i == line.size() || line[i] == ';') {
+void FileLoader::loadLines() {
+    const char* at = bytes_.data();
+    const char* const end = at + bytes_.size();
+    while (at != end) {
+        const auto* feed = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+        if (!feed) return;
+        ++lineNumber_;
+        loadLine(at, feed);
+        at = feed + 1;
+    }
+}
+
+// The line feed ends the blanks at the start, so their scan needs no bound.
+void FileLoader::loadLine(const char* start, const char* feed) {
+    const std::int32_t lineNumber = lineNumber_;
+    while (isBlank(*start)) ++start;
+    const char* const stop = feed > start && feed[-1] == '\r' ? feed - 1 : feed;
+    if (start == stop || *start == ';') {
         if (current_) appendNoOp(lineNumber);
         return;
     }
-    std::string_view from = line.substr(i);
-    switch (from[0]) {
-    case '@': loadHeader(from.substr(1), lineNumber); break;
-    case '$': loadLabel(from, lineNumber); break;
-    case '#': loadAttribute(from, lineNumber); break;
-    default: loadStatement(from, lineNumber); break;
+    const std::string_view rest(start, static_cast<std::size_t>(stop - start));
+    switch (*start) {
+    case '@': loadHeader(rest.substr(1), lineNumber); break;
+    case '$': loadLabel(rest, lineNumber); break;
+    case '#': loadAttribute(rest, lineNumber); break;
+    default: loadStatement(rest, lineNumber); break;
     }
 }
 
@@ -102,6 +130,7 @@ void FileLoader::loadHeader(std::string_view name, std::int32_t lineNumber) {
     finishFunction();
     current_ = &program_.addFunction(std::string(name), fileName_, lineNumber);
     lines_.startRun();
+    labels_.startRun();
 }
 
 void FileLoader::loadLabel(std::string_view fromDollar, std::int32_t lineNumber) {
@@ -110,7 +139,7 @@ void FileLoader::loadLabel(std::string_view fromDollar, std::int32_t lineNumber)
         return;
     }
     std::string_view name = upperCasedInPlace(fromDollar.substr(1));
-    current_->labels.push_back(LabelEntry{lineNumber, name});
+    labels_.append(LabelEntry{lineNumber, name});
     appendLine(LineRecord::kLabel, name.data(), lineNumber);
 }
 
@@ -139,7 +168,7 @@ void FileLoader::loadStatement(std::string_view fromFirst, std::int32_t lineNumb
         return;
     }
     std::string_view statement = fromFirst[0] == '?' ? fromFirst.substr(1) : fromFirst;
-    StatementFailure failure = classifyStatement(statement, word_, scratch_);
+    StatementFailure failure = checkStatement(statement, word_);
     if (failure != StatementFailure::None) {
         report(failureKind(failure), lineNumber, statement);
         return;
@@ -160,15 +189,13 @@ namespace {
 void loadKeptText(ScriptProgram& program, DiagnosticSink& sink, const std::string& fileName, std::span<char> bytes) {
     sink.report({.kind = DiagnosticKind::kLoadingFile, .file = fileName, .shownAs = fileName});
     FileLoader loader(program, sink, fileName, bytes);
-    LineReader reader(std::string_view(bytes.data(), bytes.size()));
-    std::string_view line;
     try {
-        while (reader.next(line)) loader.loadLine(line, reader.lineNumber());
+        loader.loadLines();
     } catch (const ArrayError&) {
         sink.report({.kind = DiagnosticKind::kStatementCutInCharacter,
                      .file = fileName,
                      .shownAs = fileName,
-                     .line = reader.lineNumber()});
+                     .line = loader.lineNumber()});
         throw;
     }
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <span>
@@ -21,44 +22,64 @@
 
 namespace kiro {
 
-struct LabelEntry {
-    std::int32_t lineNumber = 0;
-    std::string_view name;  // upper-cased
-};
-
 struct FunctionDefinition {
     std::string name;
     std::string sourceFile;
     std::int32_t headerLine = 0;
     FunctionLines lines;
-    std::vector<LabelEntry> labels;
+    std::span<const LabelEntry> labels;  // in the program's label store
     std::vector<std::int32_t> attributes;
 };
 
 class ScriptProgram {
 public:
     // Adds a definition after any existing ones of the same name.
-    FunctionDefinition& addFunction(const std::string& name, std::string sourceFile, std::int32_t headerLine);
+    FunctionDefinition& addFunction(std::string name, std::string sourceFile, std::int32_t headerLine);
 
     const FunctionDefinition* findFunction(std::string_view name) const;
     // All definitions of a name, in load order (empty when there is none).
-    const std::vector<const FunctionDefinition*>& definitionsOf(std::string_view name) const;
-    // Every name with its definitions, for tools that inspect a whole game.
-    const std::map<std::string, std::vector<const FunctionDefinition*>, std::less<>>& functions() const {
-        return byName_;
-    }
+    using Definitions = std::span<const FunctionDefinition* const>;
+    Definitions definitionsOf(std::string_view name) const;
+    // Every name with its definitions in byte order of the names, for tools
+    // that inspect a whole game (made when first asked for).
+    using FunctionsByName = std::map<std::string, std::vector<const FunctionDefinition*>, std::less<>>;
+    const FunctionsByName& functions() const;
 
     // Storage for the loader. keepBytes takes a file's bytes for good and
     // gives back where they now live (writable, for upper-casing labels in
     // place).
     std::span<char> keepBytes(std::unique_ptr<char[]> bytes, std::size_t size);
     LineStore& lineStore() { return lines_; }
+    LabelStore& labelStore() { return labels_; }
 
 private:
-    std::vector<std::unique_ptr<FunctionDefinition>> storage_;
-    std::map<std::string, std::vector<const FunctionDefinition*>, std::less<>> byName_;
+    // The definitions of one name; most names have one, which needs no
+    // list of its own.
+    struct SameName {
+        std::string_view name;  // the first definition's
+        const FunctionDefinition* first = nullptr;
+        std::vector<const FunctionDefinition*> all;  // every definition, once there are two
+        Definitions definitions() const { return all.empty() ? Definitions(&first, 1) : Definitions(all); }
+    };
+    std::deque<FunctionDefinition> storage_;  // never moves a definition
+    // The names in an open-addressing hash table (a slot without a name is
+    // empty), brought up to date with the definitions added since when a
+    // name is first looked up: loading hashes nothing.
+    struct NameSlot {
+        std::size_t hash = 0;
+        SameName* same = nullptr;
+    };
+    SameName* findName(std::string_view name, std::size_t hash) const;
+    void addName(SameName& same, std::size_t hash) const;
+    void indexNewDefinitions() const;
+
+    mutable std::deque<SameName> names_;  // never moves a name
+    mutable std::vector<NameSlot> slots_;  // a power of two, at most half used
+    mutable std::size_t indexed_ = 0;     // the definitions in the table
+    mutable std::unique_ptr<FunctionsByName> sorted_;
     std::vector<std::unique_ptr<char[]>> files_;
     LineStore lines_;
+    LabelStore labels_;
 };
 
 bool hasAttribute(const FunctionDefinition& definition, std::int32_t attributeCode);

@@ -4,6 +4,9 @@
 #include "script/statement_classifier.h"
 
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "data/text.h"
@@ -19,23 +22,28 @@ struct AssignOperator {
     std::size_t valueStart;   // where the right-hand side begins
 };
 
-// Bytes that become a compound operator when '=' follows, in AssignKind
-// order starting at 1.
-constexpr std::string_view kCompoundOperators = "+-*/%&|";
+// What each byte starts: 0 for '=', the compound operators "+-*/%&|"
+// (with '=' after them) 1 to 7 in AssignKind order, -1 nothing.
+constexpr std::array<std::int8_t, 256> kOperatorBytes = [] {
+    std::array<std::int8_t, 256> bytes{};
+    bytes.fill(-1);
+    constexpr std::string_view kOperators = "=+-*/%&|";
+    for (std::size_t kind = 0; kind < kOperators.size(); ++kind)
+        bytes[static_cast<unsigned char>(kOperators[kind])] = static_cast<std::int8_t>(kind);
+    return bytes;
+}();
 
 // Finds the first assignment operator anywhere in `rest`. The last byte is
 // never looked at, so a rest of fewer than two bytes has no operator.
 bool findAssignOperator(std::string_view rest, AssignOperator& found) {
-    if (rest.size() < 2) return false;
     for (std::size_t p = 0; p + 1 < rest.size(); ++p) {
-        char c = rest[p];
-        if (c == '=') {
+        const std::int8_t kind = kOperatorBytes[static_cast<unsigned char>(rest[p])];
+        if (kind == 0) {
             found = {0, p + 1};
             return true;
         }
-        std::size_t op = kCompoundOperators.find(c);
-        if (op != std::string_view::npos && rest[p + 1] == '=') {
-            found = {static_cast<std::int32_t>(op) + 1, p + 2};
+        if (kind > 0 && rest[p + 1] == '=') {
+            found = {kind, p + 2};
             return true;
         }
     }
@@ -57,17 +65,40 @@ constexpr std::array<WordByte, 256> kWordBytes = [] {
 
 WordByte wordByte(char c) { return kWordBytes[static_cast<unsigned char>(c)]; }
 
+// How many bytes from the start are plain: 0x21-0x60 (capitals, digits and
+// most punctuation), which neither end the first word nor change when
+// upper-cased. Eight bytes are looked at together; the lowest odd byte of
+// eight is found exactly, since sums of the plain bytes below it carry
+// nothing upwards. Most first words are all plain.
+std::size_t plainBytes(std::string_view text) {
+    std::size_t at = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101, kHigh = kOnes * 0x80;
+        while (at + 8 <= text.size()) {
+            std::uint64_t eight;
+            std::memcpy(&eight, text.data() + at, 8);
+            // high bit of each byte: 0x80 and up, below 0x21, or 0x61 and up
+            const std::uint64_t odd = (eight | ~(eight + kOnes * 0x5F) | (eight + kOnes * 0x1F)) & kHigh;
+            if (odd != 0) return at + static_cast<std::size_t>(std::countr_zero(odd) / 8);
+            at += 8;
+        }
+    }
+    return at;
+}
+
 // The first word ends at a blank; a double-byte character never ends it,
 // not even when its second byte is a blank. Notes whether any of its bytes
 // is a small letter (which upper-casing changes, second bytes too).
-std::size_t firstWordEnd(std::string_view statement, bool& smallLetters) {
+[[gnu::always_inline]] inline std::size_t firstWordEnd(std::string_view statement, bool& smallLetters) {
+    const std::size_t size = statement.size();
+    std::size_t end = plainBytes(statement);
+    while (end < size && wordByte(statement[end]) == kOtherByte) ++end;
     unsigned seen = 0;  // kSmallByte once a small letter was seen
-    std::size_t end = 0;
-    while (end < statement.size()) {
+    while (end < size) {
         const WordByte byte = wordByte(statement[end]);
         if (byte == kBlankByte) break;
         if (byte == kLeadByte) {
-            if (end + 1 >= statement.size()) throwArrayError();  // the statement ends inside a double-byte character
+            if (end + 1 >= size) throwArrayError();  // the statement ends inside a double-byte character
             seen |= wordByte(statement[++end]) == kSmallByte ? kSmallByte : 0;
         } else {
             seen |= byte;
@@ -80,37 +111,40 @@ std::size_t firstWordEnd(std::string_view statement, bool& smallLetters) {
 
 // The first word (upper-cased) is an assignment target "NAME" or
 // "NAME:INDEX". Without a blank before the operator ("A=5") the whole thing
-// is one unknown word.
+// is one unknown word. `out` is filled when there is one.
+template <bool kFill>
 StatementFailure classifyAssignment(std::string_view statement, std::string_view word, std::string_view rest,
-                                    ScriptLine& out) {
+                                    ScriptLine* out) {
     const std::size_t colon = word.find(':');
     const std::string_view name = word.substr(0, colon);
-    const std::string_view index = colon == std::string_view::npos ? std::string_view{} : word.substr(colon + 1);
 
     AssignOperator op{};
     std::int32_t code = kNoOp;
+    std::int32_t target = -1;
     if (std::optional<std::int32_t> found = VariableStore::lookupIntVariable(name)) {
         if (!findAssignOperator(rest, op)) return StatementFailure::NoOperator;
         code = kIntAssign + op.kind;
-        out.targetCode = *found;
+        target = *found;
     } else if (std::optional<std::int32_t> found = VariableStore::lookupStringVariable(name)) {
         if (!findAssignOperator(rest, op) || op.kind != 0) return StatementFailure::StringOperator;
         code = kStrAssign;
-        out.targetCode = *found;
+        target = *found;
     } else {
         return StatementFailure::UnknownWord;
     }
-    out.code = code;
-    out.text = statement;
-    out.argument = trimBlanks(rest.substr(op.valueStart));
-    out.target = name;
-    out.targetIndex = index;
+    if constexpr (kFill) {
+        out->code = code;
+        out->targetCode = target;
+        out->text = statement;
+        out->argument = trimBlanks(rest.substr(op.valueStart));
+        out->target = name;
+        out->targetIndex = colon == std::string_view::npos ? std::string_view{} : word.substr(colon + 1);
+    }
     return StatementFailure::None;
 }
 
-}  // namespace
-
-StatementFailure classifyStatement(std::string_view statement, std::string& word, ScriptLine& out) {
+template <bool kFill>
+StatementFailure classify(std::string_view statement, std::string& word, ScriptLine* out) {
     bool smallLetters = false;
     const std::size_t end = firstWordEnd(statement, smallLetters);
     // A keyword alone on its line is its own argument: "ENDIF" has the
@@ -124,12 +158,24 @@ StatementFailure classifyStatement(std::string_view statement, std::string& word
         upper = word;
     }
     if (std::optional<std::int32_t> code = lookupInstruction(upper)) {
-        out.code = *code;
-        out.text = statement;
-        out.argument = rest;
+        if constexpr (kFill) {
+            out->code = *code;
+            out->text = statement;
+            out->argument = rest;
+        }
         return StatementFailure::None;
     }
-    return classifyAssignment(statement, upper, rest, out);
+    return classifyAssignment<kFill>(statement, upper, rest, out);
+}
+
+}  // namespace
+
+StatementFailure classifyStatement(std::string_view statement, std::string& word, ScriptLine& out) {
+    return classify<true>(statement, word, &out);
+}
+
+StatementFailure checkStatement(std::string_view statement, std::string& word) {
+    return classify<false>(statement, word, nullptr);
 }
 
 }  // namespace kiro

@@ -21,5 +21,7 @@ enum class StatementFailure { None, NoOperator, StringOperator, UnknownWord };
 // `word` is left empty and everything points into `statement`. A statement
 // cut off inside a double-byte character throws ArrayError.
 StatementFailure classifyStatement(std::string_view statement, std::string& word, ScriptLine& out);
+// The same verdict without the line, for the loader.
+StatementFailure checkStatement(std::string_view statement, std::string& word);
 
 }  // namespace kiro

@@ -354,6 +354,25 @@ TEST_F(LoaderFiles, DuplicateFunctionsKeepLoadOrderAndNoFunctionCarriesOver) {
     EXPECT_EQ(program.findFunction("X"), nullptr);
 }
 
+// Names are indexed when first looked up; functions loaded after a lookup
+// (enough to outgrow the table) are found too, in load order.
+TEST(LoaderNames, FunctionsAddedAfterALookupAreFound) {
+    StringConsoleIo io;
+    Console console(io);
+    ScriptProgram program;
+    loadScriptText(program, console, "a.kst", "@A\n");
+    ASSERT_NE(program.findFunction("A"), nullptr);
+    std::string more = "@A\n";
+    for (int i = 0; i < 100; ++i) more += "@F" + std::to_string(i) + "\n";
+    loadScriptText(program, console, "b.kst", more);
+    const auto defs = program.definitionsOf("A");
+    ASSERT_EQ(defs.size(), 2u);
+    EXPECT_EQ(defs[0]->sourceFile, "a.kst");
+    EXPECT_EQ(defs[1]->sourceFile, "b.kst");
+    EXPECT_NE(program.findFunction("F99"), nullptr);
+    EXPECT_EQ(program.functions().size(), 101u);
+}
+
 TEST_F(LoaderFiles, MissingOrEmptyFolderLoadsNothing) {
     EXPECT_TRUE(load());
     std::filesystem::create_directories(dir.path() + "/kst/sub.kst");

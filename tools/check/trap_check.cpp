@@ -5,6 +5,8 @@
 // functions nothing ever runs.
 #include <algorithm>
 #include <iterator>
+#include <span>
+#include <vector>
 
 #include "call_graph.h"
 #include "checks.h"
@@ -117,7 +119,7 @@ private:
         return graph_.find(definition, [](const ScriptLine& line) { return line.code == kBEGIN || line.code == kQUIT; },
                            false).line != nullptr;
     }
-    bool anyMayLeave(const std::vector<const FunctionDefinition*>& definitions) const {
+    bool anyMayLeave(std::span<const FunctionDefinition* const> definitions) const {
         return std::any_of(definitions.begin(), definitions.end(), [&](auto* d) { return mayLeave(*d); });
     }
     void addFirst(std::vector<const FunctionDefinition*>& to, std::string_view name) const {
@@ -163,7 +165,8 @@ private:
             findings_.add(Place{}, FindingCode::NoShopScreen,
                           "the game reaches the shop (" + why + ") but no function SHOW_SHOP exists: the shop "
                           "shows nothing and waits for a number");
-        std::vector<const FunctionDefinition*> phase = program_.definitionsOf(entry_point::kEvents[3]);
+        const ScriptProgram::Definitions shop = program_.definitionsOf(entry_point::kEvents[3]);
+        std::vector<const FunctionDefinition*> phase(shop.begin(), shop.end());
         addFirst(phase, entry_point::kShowShop);
         addFirst(phase, entry_point::kUserShop);
         if (!anyMayLeave(phase))

@@ -91,7 +91,7 @@ public:
 private:
     std::string folder_;
     std::intptr_t handle_ = -1;
-    std::intptr_t lock_ = -1;
+    [[maybe_unused]] std::intptr_t lock_ = -1;  // the save mutex, where the system locks by name
     bool locked_ = false;
 };
 

@@ -9,14 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bench=${KIRO_BENCH_DIR:-../shared/bench}
 
-need=()
-for tool in lua5.4 bwbasic brandy hyperfine g++ python3; do
-  command -v "$tool" >/dev/null || need+=("$tool")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  echo "installing: ${need[*]}"
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
-fi
+. tools/lib/packages.sh
+need lua5.4 bwbasic brandy hyperfine g++ python3
+install_needed
 
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target kiro -j"$(nproc 2>/dev/null || echo 2)"

@@ -8,15 +8,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v g++ >/dev/null || need+=(g++)
-command -v make >/dev/null || need+=(make)
-command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64)
-if [ ${#need[@]} -gt 0 ]; then
-  echo "installing: ${need[*]}"
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
-fi
+. tools/lib/packages.sh
+need cmake g++ make
+need_for x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64
+install_needed
 jobs=$(nproc 2>/dev/null || echo 2)
 out=build-windows
 

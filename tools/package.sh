@@ -13,16 +13,10 @@ dist=$(mkdir -p "${1:-dist}" && cd "${1:-dist}" && pwd)
 version=$(sed -n 's/^project(kiro VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "no version in project() of CMakeLists.txt" >&2; exit 1; }
 
-need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v g++ >/dev/null || need+=(g++)
-command -v make >/dev/null || need+=(make)
-command -v zip >/dev/null || need+=(zip)
-command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64)
-if [ ${#need[@]} -gt 0 ]; then
-  echo "installing: ${need[*]}"
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
-fi
+. tools/lib/packages.sh
+need cmake g++ make zip
+need_for x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64
+install_needed
 
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIRO_TESTS=OFF >/dev/null
 cmake --build build --target kiro_tools -j"$(nproc 2>/dev/null || echo 2)" >/dev/null

@@ -9,14 +9,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 game=${1:-}
 [ -z "$game" ] || game=$(cd "$game" && pwd)
 
-need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v g++ >/dev/null || need+=(g++)
-command -v make >/dev/null || need+=(make)
-if [ ${#need[@]} -gt 0 ]; then
-  echo "installing: ${need[*]}" >&2
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >&2
-fi
+. "$root/tools/lib/packages.sh"
+need cmake g++ make
+install_needed
 build=$root/build
 first=
 if [ ! -x "$build/kiro-play" ] || [ ! -x "$build/kiro-check" ] || [ ! -x "$build/kiro-convert" ]; then

@@ -9,24 +9,19 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v g++ >/dev/null || need+=(g++)
-command -v make >/dev/null || need+=(make)
-command -v clang++ >/dev/null || need+=(clang)
-ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
-[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
-[ -f /usr/include/gmock/gmock.h ] || need+=(libgmock-dev)
-[ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
-command -v python3 >/dev/null || need+=(python3)  # reads kiro-check's JSON back in a test
+. tools/lib/packages.sh
+need cmake g++ make python3  # python3 reads kiro-check's JSON back in a test
+need_for clang++ clang
+need_file "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" libclang-rt-dev
+need_file /usr/include/gtest/gtest.h libgtest-dev
+need_file /usr/include/gmock/gmock.h libgmock-dev
+need_file /usr/include/benchmark/benchmark.h libbenchmark-dev
 if [ -z "${FAST:-}" ]; then
-  command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64)
-  command -v wine >/dev/null && [ -x /usr/lib/wine/wine64 ] || need+=(wine wine64)
+  need_for x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64
+  need wine
+  need_file /usr/lib/wine/wine64 wine64
 fi
-if [ ${#need[@]} -gt 0 ]; then
-  echo "installing: ${need[*]}"
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
-fi
+install_needed
 jobs=$(nproc 2>/dev/null || echo 2)
 
 # The Windows build's cases are registered (label "wine") unless FAST.

@@ -9,27 +9,38 @@
 
 namespace kiro {
 
+static_assert(int{ExpressionCode::kFoldFirst} + int{kOperatorCount} <= int{ExpressionCode::kFoldNumberFirst});
+
 std::int32_t Evaluator::run(const ExpressionCode& code) {
     std::int32_t slot[ExpressionCode::kMaxSlots];
-    for (const ExpressionCode::Step& step : code.steps) {
-        std::int32_t& value = slot[step.slot];
-        const std::int32_t& other = slot[step.other];  // only folds look at it
-        switch (step.kind) {
-            case ExpressionCode::kConstant: value = step.a; break;
+    // The steps end with kEnd, so the loop needs no other end test.
+    for (const ExpressionCode::Step* step = code.steps.data();; ++step) {
+        std::int32_t& value = slot[step->slot];
+        switch (step->kind) {
+            case ExpressionCode::kConstant: value = step->a; break;
             case ExpressionCode::kGlobal: {
-                const std::vector<std::int32_t>& entries = store_.global(step.a);
-                if (static_cast<std::uint32_t>(step.b) >= entries.size()) throw CExecError(error_code::ReadIndex);
-                value = entries[static_cast<std::size_t>(step.b)];
+                const std::vector<std::int32_t>& entries = store_.global(step->a);
+                if (static_cast<std::uint32_t>(step->b) >= entries.size()) throw CExecError(error_code::ReadIndex);
+                value = entries[static_cast<std::size_t>(step->b)];
                 break;
             }
-            case ExpressionCode::kReference: value = readReference(code.refs[static_cast<std::size_t>(step.a)]); break;
+            case ExpressionCode::kReference: value = readReference(code.refs[static_cast<std::size_t>(step->a)]); break;
+            case ExpressionCode::kEnd: return slot[code.result];
 #define KIRO_FOLD_CASE(code, spelling, pass, function) \
-    case ExpressionCode::foldKind(code): value = function(value, other); break;
+    case ExpressionCode::foldKind(code): value = function(value, slot[step->other]); break;
             KIRO_OPERATORS(KIRO_FOLD_CASE)
 #undef KIRO_FOLD_CASE
+#define KIRO_FOLD_NUMBER_CASE(code, spelling, pass, function) \
+    case ExpressionCode::foldNumberKind(code): value = function(value, step->a); break;
+            KIRO_OPERATORS(KIRO_FOLD_NUMBER_CASE)
+#undef KIRO_FOLD_NUMBER_CASE
+            default:
+#if defined(__GNUC__)
+                __builtin_unreachable();  // the compiler makes no other kind
+#endif
+                break;
         }
     }
-    return slot[code.result];
 }
 
 std::int32_t Expression::evaluate(Evaluator& evaluator) const {

@@ -10,7 +10,9 @@
 #include "data/variable_store.h"
 #include "script/error_reports.h"
 #include "script/errors.h"
+#include "script/function_code.h"
 #include "script/instruction_table.h"
+#include "script/operators.h"
 #include "script/runtime.h"
 #include "script/trace.h"
 
@@ -106,18 +108,20 @@ NestedRun::~NestedRun() {
     --frame_.rt.callDepth;
 }
 
+// Past the last line. These errors leave the guard on purpose: at top level
+// they end the program, under a CALL the caller's guard reports them on the
+// CALL line.
+bool ScriptExecutor::endOfLines() {
+    if (!branchStack.empty()) throw CExecError(error_code::OpenIfAtEnd);
+    if (loopExit != LOOP_NONE || repeatLine != -1) throw CExecError(error_code::OpenRepeatAtEnd);
+    rt.store.at(kResult) = 0;
+    return false;
+}
+
 bool ScriptExecutor::step() {
     if (!function) return false;
     const std::span<const ScriptLine> lines = function->lines;
-    if (pc < 0 || static_cast<std::size_t>(pc) >= lines.size()) {
-        // Past the last line. These errors leave step() on purpose: at top
-        // level they end the program, under a CALL the caller's guard
-        // reports them on the CALL line.
-        if (!branchStack.empty()) throw CExecError(error_code::OpenIfAtEnd);
-        if (loopExit != LOOP_NONE || repeatLine != -1) throw CExecError(error_code::OpenRepeatAtEnd);
-        rt.store.at(kResult) = 0;
-        return false;
-    }
+    if (pc < 0 || static_cast<std::size_t>(pc) >= lines.size()) return endOfLines();
     const ScriptLine& line = lines[static_cast<std::size_t>(pc)];
 
     // A CONTINUE or BREAK passes over everything up to the next REND.
@@ -145,6 +149,155 @@ bool ScriptExecutor::step() {
     if (outcome == StepOutcome::End) return false;
     if (outcome == StepOutcome::Next) ++pc;
     return true;
+}
+
+void ScriptExecutor::runToEnd() {
+    if (traceFile || rt.lineByLine) [[unlikely]] {
+        while (step()) {}
+        return;
+    }
+    while (runCompiled()) {}
+}
+
+namespace {
+
+std::int32_t valueOf(Runtime& rt, const CompiledStatement& statement) {
+    switch (statement.form) {
+        case CompiledStatement::kSteps: return rt.evaluator.run(*statement.steps);
+        case CompiledStatement::kNumber: return statement.a;
+        case CompiledStatement::kGlobalElement: {
+            const std::vector<std::int32_t>& entries = rt.store.global(statement.a);
+            if (static_cast<std::uint32_t>(statement.b) >= entries.size()) throw CExecError(error_code::ReadIndex);
+            return entries[static_cast<std::size_t>(statement.b)];
+        }
+        case CompiledStatement::kText: break;
+    }
+    return statement.value->evaluate(rt.evaluator);
+}
+
+// Where a branch keyword goes when the lines up to `target` are passed over:
+// there, or the next line when the block has no such keyword.
+std::int32_t jumpOrNext(std::int32_t target, std::int32_t pc) { return target >= 0 ? target : pc + 1; }
+
+}  // namespace
+
+// Whether step() would pass over the line: a CONTINUE or BREAK passes over
+// everything up to the next REND, a branch that does not run everything but
+// the IF keywords.
+bool ScriptExecutor::passesOver(const CompiledStatement& statement) const {
+    if (loopExit != LOOP_NONE && !(statement.passing & CompiledStatement::kLoopEnd)) return true;
+    return !(statement.passing & CompiledStatement::kBranchKeyword) && !branchStack.empty() &&
+           branchStack.back() != BRANCH_ACTIVE;
+}
+
+// Runs the function's compiled statements from pc, with the same checks
+// and effects as step() line by line. False once the function has ended;
+// true after the guard reported an error (the run goes on after the line)
+// or when a handler started another function in this frame (JUMP).
+bool ScriptExecutor::runCompiled() {
+    const FunctionDefinition* const running = function;
+    if (!running) return false;
+    const std::span<const ScriptLine> lines = running->lines;
+    CompiledStatement* const statements = functionCode(*running).statements.data();
+    const auto count = static_cast<std::uint32_t>(lines.size());
+    if (static_cast<std::uint32_t>(pc) > count) return endOfLines();
+    try {
+        for (;;) {
+            CompiledStatement& statement = statements[pc];
+            if (loopExit != LOOP_NONE || (!branchStack.empty() && branchStack.back() != BRANCH_ACTIVE)) [[unlikely]] {
+                if (static_cast<std::uint32_t>(pc) == count) goto pastEnd;
+                if (passesOver(statement)) {
+                    ++pc;
+                    continue;
+                }
+            }
+            switch (statement.op) {
+                case CompiledStatement::kUnbuilt: buildStatement(statement, lines[static_cast<std::size_t>(pc)]); break;
+                case CompiledStatement::kLine: {
+                    const StepOutcome outcome = dispatch(*this, lines[static_cast<std::size_t>(pc)]);
+                    if (outcome == StepOutcome::End) return false;
+                    if (outcome == StepOutcome::Next) ++pc;
+                    if (function != running) return true;
+                    if (static_cast<std::uint32_t>(pc) > count) goto pastEnd;
+                    break;
+                }
+                case CompiledStatement::kSetGlobal:
+                case CompiledStatement::kUpdateGlobal: {
+                    const std::int32_t value = valueOf(rt, statement);
+                    std::vector<std::int32_t>& entries = rt.store.global(statement.global);
+                    if (static_cast<std::uint32_t>(statement.number) >= entries.size())
+                        throw CExecError(error_code::AssignIndex);
+                    std::int32_t& entry = entries[static_cast<std::size_t>(statement.number)];
+                    entry = statement.op == CompiledStatement::kSetGlobal
+                                ? value
+                                : applyAssign(static_cast<AssignKind>(statement.assignKind), entry, value);
+                    ++pc;
+                    break;
+                }
+                case CompiledStatement::kIf:
+                    if (!branchStack.empty() && branchStack.back() != BRANCH_ACTIVE) {
+                        branchStack.push_back(BRANCH_DONE);
+                        ++pc;
+                    } else if (valueOf(rt, statement) != 0) {
+                        branchStack.push_back(BRANCH_ACTIVE);
+                        ++pc;
+                    } else {
+                        branchStack.push_back(BRANCH_PENDING);
+                        pc = jumpOrNext(statement.next, pc);
+                    }
+                    break;
+                case CompiledStatement::kElseIf: {
+                    if (branchStack.empty()) throw CExecError(error_code::StrayElse);
+                    BranchState& top = branchStack.back();
+                    if (top != BRANCH_PENDING) {
+                        top = BRANCH_DONE;
+                        pc = jumpOrNext(statement.end, pc);
+                    } else if (valueOf(rt, statement) != 0) {
+                        top = BRANCH_ACTIVE;
+                        ++pc;
+                    } else {
+                        pc = jumpOrNext(statement.next, pc);
+                    }
+                    break;
+                }
+                case CompiledStatement::kElse: {
+                    if (branchStack.empty()) throw CExecError(error_code::StrayElse);
+                    BranchState& top = branchStack.back();
+                    if (top == BRANCH_PENDING) {
+                        top = BRANCH_ACTIVE;
+                        ++pc;
+                    } else {
+                        top = BRANCH_DONE;
+                        pc = jumpOrNext(statement.end, pc);
+                    }
+                    break;
+                }
+                case CompiledStatement::kEndIf:
+                    if (branchStack.empty()) throw CExecError(error_code::StrayElse);
+                    branchStack.pop_back();
+                    ++pc;
+                    break;
+                case CompiledStatement::kRend:
+                    execRend(*this, lines[static_cast<std::size_t>(pc)], {});
+                    ++pc;
+                    break;
+                case CompiledStatement::kReturn:
+                    rt.store.at(kResult) = statement.number;
+                    return false;
+                case CompiledStatement::kPastEnd: goto pastEnd;
+            }
+        }
+    } catch (const CExecError& error) {
+        reportExecError(rt, error);
+        ++pc;
+        return true;
+    } catch (const ArrayError&) {
+        reportExecArrayError(rt);
+        ++pc;
+        return true;
+    }
+pastEnd:  // outside the guard: the caller's guard reports these errors
+    return endOfLines();
 }
 
 void runTopLevel(Runtime& rt, const FunctionDefinition& definition) {

@@ -54,9 +54,14 @@ struct ExpressionCode {
         kConstant,  // slot = a
         kGlobal,    // slot = global array a, element b (error 3 outside)
         kReference, // slot = the variable refs[a]
+        kEnd,       // the last step: the value is in slot `result`
         kFoldFirst, // kFoldFirst + operator: slot = slot OP other
+        kFoldNumberFirst = 32, // kFoldNumberFirst + operator: slot = slot OP a
     };
     static constexpr std::uint8_t foldKind(std::int32_t op) { return static_cast<std::uint8_t>(kFoldFirst + op); }
+    static constexpr std::uint8_t foldNumberKind(std::int32_t op) {
+        return static_cast<std::uint8_t>(kFoldNumberFirst + op);
+    }
     struct Step {
         std::uint8_t kind;
         std::uint8_t slot;
@@ -65,7 +70,7 @@ struct ExpressionCode {
         std::int32_t b;
     };
 
-    std::vector<Step> steps;
+    std::vector<Step> steps;  // ends with a kEnd step
     std::vector<VariableRef> refs;
     std::uint8_t result = 0;  // the slot holding the value at the end
 };
@@ -84,6 +89,8 @@ public:
 
     std::int32_t evaluate(Evaluator& evaluator) const;
     bool compiled() const { return code_ != nullptr; }
+    const ExpressionCode* code() const { return code_.get(); }
+    std::string_view text() const { return text_; }
 
 private:
     std::string_view text_;

@@ -10,7 +10,8 @@
 //
 // Folds of two numbers known now are done now, with the arithmetic the steps
 // run (operators.h); a fold that raises (a zero divisor) is left in the steps,
-// where it raises at its turn. Folds have no other effect, so the reads and
+// where it raises at its turn. A fold with a number on its right takes the
+// number into its step. Folds have no other effect, so the reads and
 // the failures of the steps keep the text's order.
 #include <algorithm>
 #include <string>
@@ -85,6 +86,7 @@ std::unique_ptr<ExpressionCode> Compiler::compile() {
     if (!compileGroup(0, text_.size(), result)) return nullptr;
     code_.result = inSlot(result);
     if (outOfSlots_) return nullptr;
+    code_.steps.push_back({ExpressionCode::kEnd, 0, 0, 0, 0});
     return std::make_unique<ExpressionCode>(std::move(code_));
 }
 
@@ -170,6 +172,10 @@ void Compiler::fold(Term<Operand>& left, const Term<Operand>& right) {
         } catch (const CExecError&) {
             // raised when the steps run
         }
+    }
+    if (right.value.known && !left.value.known) {  // a number on the right needs no slot
+        code_.steps.push_back({ExpressionCode::foldNumberKind(left.op), left.value.slot, 0, right.value.number, 0});
+        return;
     }
     const std::uint8_t other = inSlot(right.value);
     left.value = {false, 0, inSlot(left.value)};

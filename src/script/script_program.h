@@ -21,6 +21,8 @@
 
 namespace kiro {
 
+struct FunctionCode;
+
 struct LabelEntry {
     std::int32_t lineNumber = 0;
     std::string_view name;  // upper-cased
@@ -33,6 +35,8 @@ struct FunctionDefinition {
     FunctionLines lines;
     std::vector<LabelEntry> labels;
     std::vector<std::int32_t> attributes;
+    // The compiled statements (function_code.h), made on the first run.
+    mutable std::shared_ptr<FunctionCode> code;
 };
 
 class ScriptProgram {

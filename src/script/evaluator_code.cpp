@@ -10,6 +10,20 @@
 namespace kiro {
 
 static_assert(int{ExpressionCode::kFoldFirst} + int{kOperatorCount} <= int{ExpressionCode::kFoldNumberFirst});
+static_assert(int{ExpressionCode::kFoldNumberFirst} + int{kOperatorCount} <= int{ExpressionCode::kGlobalFoldNumberFirst});
+static_assert(int{ExpressionCode::kGlobalFoldNumberFirst} + int{kOperatorCount} <= int{ExpressionCode::kFoldGlobalFirst});
+static_assert(int{ExpressionCode::kFoldGlobalFirst} + int{kOperatorCount} <= int{ExpressionCode::kStepKindLimit});
+
+namespace {
+
+// A global element with a number for index, bounds checked.
+inline std::int32_t globalElement(VariableStore& store, std::int32_t code, std::int32_t index) {
+    const std::vector<std::int32_t>& entries = store.global(code);
+    if (static_cast<std::uint32_t>(index) >= entries.size()) throw CExecError(error_code::ReadIndex);
+    return entries[static_cast<std::size_t>(index)];
+}
+
+}  // namespace
 
 std::int32_t Evaluator::run(const ExpressionCode& code) {
     std::int32_t slot[ExpressionCode::kMaxSlots];
@@ -18,12 +32,7 @@ std::int32_t Evaluator::run(const ExpressionCode& code) {
         std::int32_t& value = slot[step->slot];
         switch (step->kind) {
             case ExpressionCode::kConstant: value = step->a; break;
-            case ExpressionCode::kGlobal: {
-                const std::vector<std::int32_t>& entries = store_.global(step->a);
-                if (static_cast<std::uint32_t>(step->b) >= entries.size()) throw CExecError(error_code::ReadIndex);
-                value = entries[static_cast<std::size_t>(step->b)];
-                break;
-            }
+            case ExpressionCode::kGlobal: value = globalElement(store_, step->a, step->b); break;
             case ExpressionCode::kReference: value = readReference(code.refs[static_cast<std::size_t>(step->a)]); break;
             case ExpressionCode::kEnd: return slot[code.result];
 #define KIRO_FOLD_CASE(code, spelling, pass, function) \
@@ -34,6 +43,14 @@ std::int32_t Evaluator::run(const ExpressionCode& code) {
     case ExpressionCode::foldNumberKind(code): value = function(value, step->a); break;
             KIRO_OPERATORS(KIRO_FOLD_NUMBER_CASE)
 #undef KIRO_FOLD_NUMBER_CASE
+#define KIRO_GLOBAL_FOLD_NUMBER_CASE(code, spelling, pass, function) \
+    case ExpressionCode::globalFoldNumberKind(code): value = function(globalElement(store_, step->a, step->b), step->c); break;
+            KIRO_OPERATORS(KIRO_GLOBAL_FOLD_NUMBER_CASE)
+#undef KIRO_GLOBAL_FOLD_NUMBER_CASE
+#define KIRO_FOLD_GLOBAL_CASE(code, spelling, pass, function) \
+    case ExpressionCode::foldGlobalKind(code): value = function(value, globalElement(store_, step->a, step->b)); break;
+            KIRO_OPERATORS(KIRO_FOLD_GLOBAL_CASE)
+#undef KIRO_FOLD_GLOBAL_CASE
             default:
 #if defined(__GNUC__)
                 __builtin_unreachable();  // the compiler makes no other kind

@@ -108,6 +108,18 @@ NestedRun::~NestedRun() {
     --frame_.rt.callDepth;
 }
 
+void ScriptExecutor::endLoopPass() {
+    std::int32_t& count = rt.store.at(kCount);
+    count = static_cast<std::int32_t>(static_cast<std::uint32_t>(count) + 1u);
+    // With no loop running there is nowhere to go back to: going back to
+    // "line -1" would restart the function and could spin for ever, so a
+    // stray REND only counts and lets the function go on.
+    const bool finished = count >= repeatCount || loopExit == LOOP_BREAK || repeatLine == -1;
+    loopExit = LOOP_NONE;
+    if (finished) repeatLine = -1;
+    else pc = repeatLine;
+}
+
 // Past the last line. These errors leave the guard on purpose: at top level
 // they end the program, under a CALL the caller's guard reports them on the
 // CALL line.
@@ -161,18 +173,33 @@ void ScriptExecutor::runToEnd() {
 
 namespace {
 
-std::int32_t valueOf(Runtime& rt, const CompiledStatement& statement) {
-    switch (statement.form) {
-        case CompiledStatement::kSteps: return rt.evaluator.run(*statement.steps);
-        case CompiledStatement::kNumber: return statement.a;
-        case CompiledStatement::kGlobalElement: {
-            const std::vector<std::int32_t>& entries = rt.store.global(statement.a);
-            if (static_cast<std::uint32_t>(statement.b) >= entries.size()) throw CExecError(error_code::ReadIndex);
-            return entries[static_cast<std::size_t>(statement.b)];
-        }
-        case CompiledStatement::kText: break;
+// The forms other than steps.
+std::int32_t plainValue(Runtime& rt, const CompiledStatement& statement) {
+    if (statement.form == CompiledStatement::kNumber) return statement.a;
+    if (statement.form == CompiledStatement::kText) return statement.value->evaluate(rt.evaluator);
+    const std::vector<std::int32_t>& entries = rt.store.global(statement.a);
+    if (static_cast<std::uint32_t>(statement.b) >= entries.size()) throw CExecError(error_code::ReadIndex);
+    const std::int32_t element = entries[static_cast<std::size_t>(statement.b)];
+    if (statement.form == CompiledStatement::kGlobalElement) return element;
+    return compute(statement.foldOperator, element, statement.foldNumber);
+}
+
+inline std::int32_t valueOf(Runtime& rt, const CompiledStatement& statement) {
+    return statement.steps ? rt.evaluator.run(*statement.steps) : plainValue(rt, statement);
+}
+
+// Builds the line's statement; a line left to its handler keeps the
+// handler and its operands, as dispatch() would find them.
+void buildLine(CompiledStatement& statement, const ScriptLine& line) {
+    const std::int32_t code = line.code;
+    if (code < 0 || code >= kInstructionCodeLimit || !kHandlers[static_cast<std::size_t>(code)]) {
+        statement.op = CompiledStatement::kNothing;
+        return;
     }
-    return statement.value->evaluate(rt.evaluator);
+    buildStatement(statement, line);
+    if (statement.op != CompiledStatement::kLine) return;
+    statement.handler = kHandlers[static_cast<std::size_t>(code)];
+    statement.operands = operandsOf(line);
 }
 
 // Where a branch keyword goes when the lines up to `target` are passed over:
@@ -212,9 +239,11 @@ bool ScriptExecutor::runCompiled() {
                 }
             }
             switch (statement.op) {
-                case CompiledStatement::kUnbuilt: buildStatement(statement, lines[static_cast<std::size_t>(pc)]); break;
+                case CompiledStatement::kUnbuilt: buildLine(statement, lines[static_cast<std::size_t>(pc)]); break;
+                case CompiledStatement::kNothing: ++pc; break;
                 case CompiledStatement::kLine: {
-                    const StepOutcome outcome = dispatch(*this, lines[static_cast<std::size_t>(pc)]);
+                    const StepOutcome outcome =
+                        statement.handler(*this, lines[static_cast<std::size_t>(pc)], statement.operands);
                     if (outcome == StepOutcome::End) return false;
                     if (outcome == StepOutcome::Next) ++pc;
                     if (function != running) return true;
@@ -241,6 +270,9 @@ bool ScriptExecutor::runCompiled() {
                     } else if (valueOf(rt, statement) != 0) {
                         branchStack.push_back(BRANCH_ACTIVE);
                         ++pc;
+                    } else if (statement.nextIsElse) {  // the ELSE would make the branch run
+                        branchStack.push_back(BRANCH_ACTIVE);
+                        pc = statement.next + 1;
                     } else {
                         branchStack.push_back(BRANCH_PENDING);
                         pc = jumpOrNext(statement.next, pc);
@@ -255,6 +287,9 @@ bool ScriptExecutor::runCompiled() {
                     } else if (valueOf(rt, statement) != 0) {
                         top = BRANCH_ACTIVE;
                         ++pc;
+                    } else if (statement.nextIsElse) {
+                        top = BRANCH_ACTIVE;
+                        pc = statement.next + 1;
                     } else {
                         pc = jumpOrNext(statement.next, pc);
                     }
@@ -278,7 +313,7 @@ bool ScriptExecutor::runCompiled() {
                     ++pc;
                     break;
                 case CompiledStatement::kRend:
-                    execRend(*this, lines[static_cast<std::size_t>(pc)], {});
+                    endLoopPass();
                     ++pc;
                     break;
                 case CompiledStatement::kReturn:

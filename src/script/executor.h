@@ -54,6 +54,9 @@ public:
     // this frame happened (once a CALL or SAVEINFO above it has ended, the
     // CALL or SAVEGAME line).
     const ScriptLine* lineAtPc() const;
+    // REND: COUNT goes up by one, and the loop goes back to its REPEAT line
+    // unless it is over (or none runs).
+    void endLoopPass();
 
     Runtime& rt;
     std::int32_t pc = 0;

@@ -50,17 +50,27 @@ struct ExpressionCode {
     // folds one slot into another.
     static constexpr int kMaxSlots = 64;
 
+    // The fold kinds come in runs of one kind per operator (operators.h).
     enum StepKind : std::uint8_t {
         kConstant,  // slot = a
         kGlobal,    // slot = global array a, element b (error 3 outside)
         kReference, // slot = the variable refs[a]
         kEnd,       // the last step: the value is in slot `result`
         kFoldFirst, // kFoldFirst + operator: slot = slot OP other
-        kFoldNumberFirst = 32, // kFoldNumberFirst + operator: slot = slot OP a
+        kFoldNumberFirst = 20,        // slot = slot OP a
+        kGlobalFoldNumberFirst = 36,  // slot = (global a, element b) OP c
+        kFoldGlobalFirst = 52,        // slot = slot OP (global a, element b)
+        kStepKindLimit = 68,
     };
     static constexpr std::uint8_t foldKind(std::int32_t op) { return static_cast<std::uint8_t>(kFoldFirst + op); }
     static constexpr std::uint8_t foldNumberKind(std::int32_t op) {
         return static_cast<std::uint8_t>(kFoldNumberFirst + op);
+    }
+    static constexpr std::uint8_t globalFoldNumberKind(std::int32_t op) {
+        return static_cast<std::uint8_t>(kGlobalFoldNumberFirst + op);
+    }
+    static constexpr std::uint8_t foldGlobalKind(std::int32_t op) {
+        return static_cast<std::uint8_t>(kFoldGlobalFirst + op);
     }
     struct Step {
         std::uint8_t kind;
@@ -68,6 +78,7 @@ struct ExpressionCode {
         std::uint8_t other;
         std::int32_t a;
         std::int32_t b;
+        std::int32_t c = 0;
     };
 
     std::vector<Step> steps;  // ends with a kEnd step

@@ -29,6 +29,7 @@ void linkBlocks(const FunctionDefinition& function, std::vector<CompiledStatemen
             case kELSE:
                 if (open.empty()) break;
                 statements[static_cast<std::size_t>(open.back().last)].next = at;
+                statements[static_cast<std::size_t>(open.back().last)].nextIsElse = lines[i].code == kELSE;
                 open.back().last = at;
                 open.back().branches.push_back(at);
                 break;
@@ -51,25 +52,34 @@ bool isGlobalElement(const VariableRef& target) {
 }
 
 // The value's form: its steps, or what they come to when they are one
-// number or one read of a global element.
+// number or one read of a global element, maybe folded with a number.
 void takeValue(CompiledStatement& statement, const Operand& operand) {
     statement.value = &operand.expression();
-    statement.steps = statement.value->code();
-    if (!statement.steps) return;  // kText
-    statement.form = CompiledStatement::kSteps;
-    const std::vector<ExpressionCode::Step>& steps = statement.steps->steps;
-    if (steps.size() != 2) return;
-    const ExpressionCode::Step& only = steps[0];
-    if (only.kind == ExpressionCode::kConstant) statement.form = CompiledStatement::kNumber;
-    else if (only.kind == ExpressionCode::kGlobal) statement.form = CompiledStatement::kGlobalElement;
-    statement.a = only.a;
-    statement.b = only.b;
+    const ExpressionCode* code = statement.value->code();
+    if (!code) return;  // kText
+    const std::vector<ExpressionCode::Step>& steps = code->steps;
+    const ExpressionCode::Step& first = steps[0];
+    statement.a = first.a;
+    statement.b = first.b;
+    if (steps.size() == 2 && first.kind == ExpressionCode::kConstant) {
+        statement.form = CompiledStatement::kNumber;
+    } else if (steps.size() == 2 && first.kind == ExpressionCode::kGlobal) {
+        statement.form = CompiledStatement::kGlobalElement;
+    } else if (steps.size() == 2 && first.kind >= ExpressionCode::kGlobalFoldNumberFirst &&
+               first.kind < ExpressionCode::kFoldGlobalFirst) {
+        statement.form = CompiledStatement::kGlobalFolded;
+        statement.foldOperator = first.kind - ExpressionCode::kGlobalFoldNumberFirst;
+        statement.foldNumber = first.c;
+    } else {
+        statement.form = CompiledStatement::kSteps;
+        statement.steps = code;
+    }
 }
 
 }  // namespace
 
-FunctionCode& functionCode(const FunctionDefinition& function) {
-    if (!function.code) {
+FunctionCode& makeFunctionCode(const FunctionDefinition& function) {
+    {
         auto code = std::make_shared<FunctionCode>();
         const std::span<const ScriptLine> lines = function.lines;
         code->statements.resize(lines.size() + 1);
@@ -88,7 +98,6 @@ FunctionCode& functionCode(const FunctionDefinition& function) {
 void buildStatement(CompiledStatement& statement, const ScriptLine& line) {
     statement.op = CompiledStatement::kLine;
     const std::int32_t code = line.code;
-    if (code < 0 || code >= kInstructionCodeLimit) return;
     const Operands operands = operandsOf(line);
     if (code >= kIntAssign && code < kIntAssign + 8) {
         const VariableRef& target = operands[1].target();

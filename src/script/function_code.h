@@ -14,17 +14,20 @@
 #include <cstdint>
 #include <vector>
 
+#include "script/executor.h"
+#include "script/operands.h"
+#include "script/script_program.h"
+
 namespace kiro {
 
 class Expression;
 struct ExpressionCode;
-struct FunctionDefinition;
-struct ScriptLine;
 
 struct CompiledStatement {
     enum Op : std::uint8_t {
         kUnbuilt,       // built when the line first runs
         kLine,          // the line's handler, as stepping runs it
+        kNothing,       // a line without a handler
         kSetGlobal,     // global element = value; the index is a number
         kUpdateGlobal,  // global element OP= value; the index is a number
         kIf,
@@ -36,9 +39,9 @@ struct CompiledStatement {
         kPastEnd,       // after the last line
     };
     // How a value is had: by running steps, as a number known when
-    // building, as one global element with a number for index, or from the
-    // text.
-    enum ValueForm : std::uint8_t { kSteps, kNumber, kGlobalElement, kText };
+    // building, as one global element with a number for index (and then
+    // folded with a number: "A > 5"), or from the text.
+    enum ValueForm : std::uint8_t { kSteps, kNumber, kGlobalElement, kGlobalFolded, kText };
     // What decides whether the line is passed over (stepping's checks).
     enum Passing : std::uint8_t { kBranchKeyword = 1, kLoopEnd = 2 };
 
@@ -46,13 +49,18 @@ struct CompiledStatement {
     ValueForm form = kText;
     std::uint8_t assignKind = 0;  // kUpdateGlobal's AssignKind
     std::uint8_t passing = 0;     // Passing bits of the line's code
+    bool nextIsElse = false;      // IF, ELSEIF: `next` is an ELSE
     std::int32_t next = -1;       // IF, ELSEIF: the block's next ELSEIF, ELSE or ENDIF (-1: none)
     std::int32_t end = -1;        // ELSEIF, ELSE: the block's ENDIF (-1: none)
     std::int32_t global = 0;      // an assignment's global code
     std::int32_t number = 0;      // an assignment's index; RETURN's number
-    std::int32_t a = 0, b = 0;    // kNumber: the value; kGlobalElement: code and index
+    std::int32_t a = 0, b = 0;    // kNumber: the value; kGlobalElement, kGlobalFolded: code and index
+    std::int32_t foldOperator = 0, foldNumber = 0;  // kGlobalFolded: element OP number
     const Expression* value = nullptr;      // an assignment's value, a condition
-    const ExpressionCode* steps = nullptr;  // kSteps: its steps
+    const ExpressionCode* steps = nullptr;  // kSteps only: its steps
+    // kLine: the handler and the line's operands.
+    StepOutcome (*handler)(ScriptExecutor&, const ScriptLine&, Operands) = nullptr;
+    Operands operands;
 };
 
 struct FunctionCode {
@@ -61,7 +69,11 @@ struct FunctionCode {
 
 // The function's code, made on its first run with its blocks' jumps; each
 // statement is built when its line first runs.
-FunctionCode& functionCode(const FunctionDefinition& function);
+FunctionCode& makeFunctionCode(const FunctionDefinition& function);
+inline FunctionCode& functionCode(const FunctionDefinition& function) {
+    return function.code ? *function.code : makeFunctionCode(function);
+}
+// Builds the statement of a line whose code has a handler.
 void buildStatement(CompiledStatement& statement, const ScriptLine& line);
 
 }  // namespace kiro

@@ -14,6 +14,7 @@
 #include "script/instruction_table.h"
 #include "script/operators.h"
 #include "script/runtime.h"
+#include "script/step_runner.h"
 #include "script/trace.h"
 
 namespace kiro {
@@ -230,20 +231,24 @@ bool ScriptExecutor::runCompiled() {
     if (static_cast<std::uint32_t>(pc) > count) return endOfLines();
     try {
         for (;;) {
-            CompiledStatement& statement = statements[pc];
+            CompiledStatement* statement = &statements[pc];
             if (loopExit != LOOP_NONE || (!branchStack.empty() && branchStack.back() != BRANCH_ACTIVE)) [[unlikely]] {
                 if (static_cast<std::uint32_t>(pc) == count) goto pastEnd;
-                if (passesOver(statement)) {
+                if (passesOver(*statement)) {
                     ++pc;
                     continue;
                 }
             }
-            switch (statement.op) {
-                case CompiledStatement::kUnbuilt: buildLine(statement, lines[static_cast<std::size_t>(pc)]); break;
-                case CompiledStatement::kNothing: ++pc; break;
+        // A statement that ran with no line passed over leaves the next one
+        // to run too, unless it touched the open blocks or the loop: then
+        // the loop's top looks again.
+        run:
+            switch (statement->op) {
+                case CompiledStatement::kUnbuilt: buildLine(*statement, lines[static_cast<std::size_t>(pc)]); break;
+                case CompiledStatement::kNothing: statement = &statements[++pc]; goto run;
                 case CompiledStatement::kLine: {
                     const StepOutcome outcome =
-                        statement.handler(*this, lines[static_cast<std::size_t>(pc)], statement.operands);
+                        statement->handler(*this, lines[static_cast<std::size_t>(pc)], statement->operands);
                     if (outcome == StepOutcome::End) return false;
                     if (outcome == StepOutcome::Next) ++pc;
                     if (function != running) return true;
@@ -252,30 +257,34 @@ bool ScriptExecutor::runCompiled() {
                 }
                 case CompiledStatement::kSetGlobal:
                 case CompiledStatement::kUpdateGlobal: {
-                    const std::int32_t value = valueOf(rt, statement);
-                    std::vector<std::int32_t>& entries = rt.store.global(statement.global);
-                    if (static_cast<std::uint32_t>(statement.number) >= entries.size())
+                    const std::int32_t value = statement->steps ? runSteps(rt.evaluator, rt.store, *statement->steps)
+                                                                : plainValue(rt, *statement);
+                    std::vector<std::int32_t>& entries = rt.store.global(statement->global);
+                    if (static_cast<std::uint32_t>(statement->number) >= entries.size())
                         throw CExecError(error_code::AssignIndex);
-                    std::int32_t& entry = entries[static_cast<std::size_t>(statement.number)];
-                    entry = statement.op == CompiledStatement::kSetGlobal
+                    std::int32_t& entry = entries[static_cast<std::size_t>(statement->number)];
+                    entry = statement->op == CompiledStatement::kSetGlobal
                                 ? value
-                                : applyAssign(static_cast<AssignKind>(statement.assignKind), entry, value);
-                    ++pc;
-                    break;
+                                : applyAssign(static_cast<AssignKind>(statement->assignKind), entry, value);
+                    statement = &statements[++pc];
+                    goto run;
                 }
                 case CompiledStatement::kIf:
                     if (!branchStack.empty() && branchStack.back() != BRANCH_ACTIVE) {
                         branchStack.push_back(BRANCH_DONE);
                         ++pc;
-                    } else if (valueOf(rt, statement) != 0) {
+                    } else if (valueOf(rt, *statement) != 0) {
                         branchStack.push_back(BRANCH_ACTIVE);
-                        ++pc;
-                    } else if (statement.nextIsElse) {  // the ELSE would make the branch run
+                        statement = &statements[++pc];
+                        goto run;
+                    } else if (statement->nextIsElse) {  // the ELSE would make the branch run
                         branchStack.push_back(BRANCH_ACTIVE);
-                        pc = statement.next + 1;
+                        pc = statement->next + 1;
+                        statement = &statements[pc];
+                        goto run;
                     } else {
                         branchStack.push_back(BRANCH_PENDING);
-                        pc = jumpOrNext(statement.next, pc);
+                        pc = jumpOrNext(statement->next, pc);
                     }
                     break;
                 case CompiledStatement::kElseIf: {
@@ -283,15 +292,15 @@ bool ScriptExecutor::runCompiled() {
                     BranchState& top = branchStack.back();
                     if (top != BRANCH_PENDING) {
                         top = BRANCH_DONE;
-                        pc = jumpOrNext(statement.end, pc);
-                    } else if (valueOf(rt, statement) != 0) {
+                        pc = jumpOrNext(statement->end, pc);
+                    } else if (valueOf(rt, *statement) != 0) {
                         top = BRANCH_ACTIVE;
                         ++pc;
-                    } else if (statement.nextIsElse) {
+                    } else if (statement->nextIsElse) {
                         top = BRANCH_ACTIVE;
-                        pc = statement.next + 1;
+                        pc = statement->next + 1;
                     } else {
-                        pc = jumpOrNext(statement.next, pc);
+                        pc = jumpOrNext(statement->next, pc);
                     }
                     break;
                 }
@@ -303,7 +312,7 @@ bool ScriptExecutor::runCompiled() {
                         ++pc;
                     } else {
                         top = BRANCH_DONE;
-                        pc = jumpOrNext(statement.end, pc);
+                        pc = jumpOrNext(statement->end, pc);
                     }
                     break;
                 }
@@ -314,10 +323,10 @@ bool ScriptExecutor::runCompiled() {
                     break;
                 case CompiledStatement::kRend:
                     endLoopPass();
-                    ++pc;
-                    break;
+                    statement = &statements[++pc];
+                    goto run;
                 case CompiledStatement::kReturn:
-                    rt.store.at(kResult) = statement.number;
+                    rt.store.at(kResult) = statement->number;
                     return false;
                 case CompiledStatement::kPastEnd: goto pastEnd;
             }

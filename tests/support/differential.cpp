@@ -99,6 +99,22 @@ const char* const kPlainTerms[] = {"A", "B", "C", "X", "COUNT", "FLAG:3", "B:5",
                                    "0", "1", "2", "3", "7", "-1"};
 const char* const kPlainOperators[] = {"+", "-", "*", "/", "%", "==", "<", ">", "&&", "||", "&", "!="};
 const char* const kPlainTargets[] = {"A", "B", "C", "X", "FLAG:3", "B:5", "A:COUNT", "FLAG:99999", "RESULT"};
+// Puts the values a fingerprint holds back wherever it looks.
+void restoreStore(VariableStore& store, const std::vector<std::int32_t>& baseline) {
+    std::size_t at = 1;
+    for (std::int32_t code = kFirstGlobalCode; code < kGlobalSlots; ++code)
+        for (std::int32_t index : kIndexes)
+            if (static_cast<std::size_t>(index) < store.global(code).size()) store.at(code, index) = baseline[at++];
+    for (CharacterRecord& c : store.characters) {
+        c.no = baseline[at++];
+        c.isAssi = baseline[at++];
+        for (std::int32_t code = 0; code < kCharacterArrayCount; ++code)
+            for (std::int32_t index : kIndexes)
+                if (static_cast<std::size_t>(index) < c.array(code).size())
+                    c.array(code)[static_cast<std::size_t>(index)] = baseline[at++];
+    }
+}
+
 const char* const kAssignOperators[] = {"=", "+=", "-=", "*=", "/=", "%=", "&=", "|="};
 const char* const kRepeatCounts[] = {"1", "2", "3", "0", "-1", "2"};
 
@@ -305,21 +321,7 @@ std::vector<std::int32_t> DifferentialCheck::fingerprint(VariableStore& store) c
     return storeFingerprint(store);
 }
 
-// Puts the baseline back wherever the fingerprint looks.
-void DifferentialCheck::restore(VariableStore& store) const {
-    std::size_t at = 1;
-    for (std::int32_t code = kFirstGlobalCode; code < kGlobalSlots; ++code)
-        for (std::int32_t index : kIndexes)
-            if (static_cast<std::size_t>(index) < store.global(code).size()) store.at(code, index) = baseline_[at++];
-    for (CharacterRecord& c : store.characters) {
-        c.no = baseline_[at++];
-        c.isAssi = baseline_[at++];
-        for (std::int32_t code = 0; code < kCharacterArrayCount; ++code)
-            for (std::int32_t index : kIndexes)
-                if (static_cast<std::size_t>(index) < c.array(code).size())
-                    c.array(code)[static_cast<std::size_t>(index)] = baseline_[at++];
-    }
-}
+void DifferentialCheck::restore(VariableStore& store) const { restoreStore(store, baseline_); }
 
 std::string DifferentialCheck::compareStores(const std::string& what, const std::string& textOutcome,
                                              const std::string& parsedOutcome) {
@@ -405,11 +407,13 @@ struct FunctionRun {
     std::vector<std::int32_t> variables;
 };
 
-FunctionRun runMain(const std::string& script, bool lineByLine, std::uint32_t randomSeed) {
+// Runs MAIN on `store`, which starts from `baseline` (its fingerprint).
+FunctionRun runMain(const std::string& script, bool lineByLine, std::uint32_t randomSeed, VariableStore& store,
+                    const std::vector<std::int32_t>& baseline) {
     StringConsoleIo io(std::string(64, '\n'));  // Enter for every error report
     Console console(io);
-    VariableStore store;
-    populate(store);
+    restoreStore(store, baseline);
+    store.strings(kStr)[0] = "s{1+1}";
     store.seedRandom(randomSeed);
     ScriptProgram program;
     GameBase base;
@@ -433,19 +437,26 @@ FunctionRun runMain(const std::string& script, bool lineByLine, std::uint32_t ra
     console.flush();
     run.output = io.output;
     run.variables = storeFingerprint(store);
+    run.output += "\nSTR:0 " + store.strings(kStr)[0];
     return run;
 }
 
 }  // namespace
 
 std::string runFunctionDifferential(std::uint64_t seed, std::size_t count) {
+    // Two stores made once (making one costs more than a case): each run
+    // puts back what the fingerprint holds and STR:0 first.
+    VariableStore referenceStore, compiledStore;
+    populate(referenceStore);
+    populate(compiledStore);
+    const std::vector<std::int32_t> baseline = storeFingerprint(referenceStore);
     CaseGenerator generator(seed);
     std::mt19937 seeds(static_cast<std::uint32_t>(seed));
     for (std::size_t i = 0; i < count; ++i) {
         const std::string script = generator.script();
         const std::uint32_t randomSeed = seeds();
-        const FunctionRun reference = runMain(script, true, randomSeed);
-        const FunctionRun compiled = runMain(script, false, randomSeed);
+        const FunctionRun reference = runMain(script, true, randomSeed, referenceStore, baseline);
+        const FunctionRun compiled = runMain(script, false, randomSeed, compiledStore, baseline);
         const char* what = reference.output != compiled.output     ? "output"
                            : reference.ending != compiled.ending   ? "ending"
                            : reference.variables != compiled.variables ? "variables"

@@ -175,7 +175,7 @@ void ScriptExecutor::runToEnd() {
 namespace {
 
 // The forms other than steps.
-std::int32_t plainValue(Runtime& rt, const CompiledStatement& statement) {
+KIRO_ALWAYS_INLINE std::int32_t plainValue(Runtime& rt, const CompiledStatement& statement) {
     if (statement.form == CompiledStatement::kNumber) return statement.a;
     if (statement.form == CompiledStatement::kText) return statement.value->evaluate(rt.evaluator);
     const std::vector<std::int32_t>& entries = rt.store.global(statement.a);
@@ -263,9 +263,10 @@ bool ScriptExecutor::runCompiled() {
                     if (static_cast<std::uint32_t>(statement->number) >= entries.size())
                         throw CExecError(error_code::AssignIndex);
                     std::int32_t& entry = entries[static_cast<std::size_t>(statement->number)];
+                    // compute() raises before anything is stored, as applyAssign does.
                     entry = statement->op == CompiledStatement::kSetGlobal
                                 ? value
-                                : applyAssign(static_cast<AssignKind>(statement->assignKind), entry, value);
+                                : compute(statement->assignOperator, entry, value);
                     statement = &statements[++pc];
                     goto run;
                 }

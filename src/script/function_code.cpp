@@ -5,6 +5,7 @@
 #include "data/variable_store.h"
 #include "script/expression_code.h"
 #include "script/instruction_table.h"
+#include "script/operators.h"
 #include "script/operands.h"
 #include "script/script_program.h"
 
@@ -104,7 +105,7 @@ void buildStatement(CompiledStatement& statement, const ScriptLine& line) {
         if (!isGlobalElement(target)) return;
         const auto kind = static_cast<AssignKind>(code - kIntAssign);
         statement.op = kind == kAssign ? CompiledStatement::kSetGlobal : CompiledStatement::kUpdateGlobal;
-        statement.assignKind = static_cast<std::uint8_t>(kind);
+        statement.assignOperator = kAssignOperators[static_cast<std::size_t>(kind)];
         statement.global = target.code;
         statement.number = target.first.value;
         takeValue(statement, operands[0]);

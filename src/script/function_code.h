@@ -47,7 +47,6 @@ struct CompiledStatement {
 
     Op op = kUnbuilt;
     ValueForm form = kText;
-    std::uint8_t assignKind = 0;  // kUpdateGlobal's AssignKind
     std::uint8_t passing = 0;     // Passing bits of the line's code
     bool nextIsElse = false;      // IF, ELSEIF: `next` is an ELSE
     std::int32_t next = -1;       // IF, ELSEIF: the block's next ELSEIF, ELSE or ENDIF (-1: none)
@@ -56,6 +55,8 @@ struct CompiledStatement {
     std::int32_t number = 0;      // an assignment's index; RETURN's number
     std::int32_t a = 0, b = 0;    // kNumber: the value; kGlobalElement, kGlobalFolded: code and index
     std::int32_t foldOperator = 0, foldNumber = 0;  // kGlobalFolded: element OP number
+    std::int32_t assignOperator = 0;                // kUpdateGlobal: the operator before its '='
+
     const Expression* value = nullptr;      // an assignment's value, a condition
     const ExpressionCode* steps = nullptr;  // kSteps only: its steps
     // kLine: the handler and the line's operands.

@@ -260,25 +260,25 @@ std::string CaseGenerator::statement(bool main, int label, int labels) {
 
 // Lines of a block: statements, IF blocks with ELSEIF and ELSE branches
 // and REPEAT loops, nested up to three deep, each now and then left open.
-void CaseGenerator::block(Lines& out, int depth) {
+void CaseGenerator::block(Lines& out, int depth, bool main) {
     const std::size_t count = 1 + below(depth == 0 ? 8 : 4);
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t kind = depth < 3 ? below(10) : 9;
         if (kind < 2) {
             out.push_back("IF " + plainExpression());
-            block(out, depth + 1);
+            block(out, depth + 1, main);
             for (std::size_t k = below(3); k > 0; --k) {
                 out.push_back("ELSEIF " + plainExpression());
-                block(out, depth + 1);
+                block(out, depth + 1, main);
             }
             if (chance(50)) {
                 out.push_back("ELSE");
-                block(out, depth + 1);
+                block(out, depth + 1, main);
             }
             if (chance(95)) out.push_back("ENDIF");
-        } else if (kind < 3) {
+        } else if (kind < 3 && main) {  // a loop in SUB would set COUNT back under MAIN's loop
             out.push_back(std::string("REPEAT ") + pick(kRepeatCounts));
-            block(out, depth + 1);
+            block(out, depth + 1, main);
             if (chance(95)) out.push_back("REND");
         } else {
             out.push_back({});  // a statement, made once the labels are placed
@@ -288,7 +288,7 @@ void CaseGenerator::block(Lines& out, int depth) {
 
 std::string CaseGenerator::function(const char* name, bool main) {
     Lines lines;
-    block(lines, 0);
+    block(lines, 0, main);
     const int labels = static_cast<int>(below(4));
     // Label k stands before line position[k]; GOTOs only go forward.
     std::vector<std::size_t> positions;

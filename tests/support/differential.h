@@ -33,13 +33,14 @@ public:
     // A game script of two functions, @MAIN and @SUB (which MAIN may CALL):
     // assignments, IF blocks (now and then unbalanced), REPEAT loops with
     // BREAK and CONTINUE, SIF, forward GOTOs, output and RETURN. Every run
-    // of it ends: loops count to at most 3 and COUNT is never assigned.
+    // of it ends: GOTOs go forward, only MAIN has loops, they count to at
+    // most 3 and COUNT is never assigned.
     std::string script();
 
 private:
     using Lines = std::vector<std::string>;
     std::string function(const char* name, bool main);
-    void block(Lines& out, int depth);
+    void block(Lines& out, int depth, bool main);
     std::string plainExpression();
     std::string statement(bool main, int label, int labels);
     std::string expression(int depth);

@@ -175,18 +175,19 @@ void ScriptExecutor::runToEnd() {
 namespace {
 
 // The forms other than steps.
-KIRO_ALWAYS_INLINE std::int32_t plainValue(Runtime& rt, const CompiledStatement& statement) {
+KIRO_ALWAYS_INLINE std::int32_t plainValue(Evaluator& evaluator, VariableStore& store,
+                                           const CompiledStatement& statement) {
     if (statement.form == CompiledStatement::kNumber) return statement.a;
-    if (statement.form == CompiledStatement::kText) return statement.value->evaluate(rt.evaluator);
-    const std::vector<std::int32_t>& entries = rt.store.global(statement.a);
+    if (statement.form == CompiledStatement::kText) return statement.value->evaluate(evaluator);
+    const std::vector<std::int32_t>& entries = store.global(statement.a);
     if (static_cast<std::uint32_t>(statement.b) >= entries.size()) throw CExecError(error_code::ReadIndex);
     const std::int32_t element = entries[static_cast<std::size_t>(statement.b)];
     if (statement.form == CompiledStatement::kGlobalElement) return element;
     return compute(statement.foldOperator, element, statement.foldNumber);
 }
 
-inline std::int32_t valueOf(Runtime& rt, const CompiledStatement& statement) {
-    return statement.steps ? rt.evaluator.run(*statement.steps) : plainValue(rt, statement);
+inline std::int32_t valueOf(Evaluator& evaluator, VariableStore& store, const CompiledStatement& statement) {
+    return statement.steps ? evaluator.run(*statement.steps) : plainValue(evaluator, store, statement);
 }
 
 // Builds the line's statement; a line left to its handler keeps the
@@ -228,6 +229,8 @@ bool ScriptExecutor::runCompiled() {
     const std::span<const ScriptLine> lines = running->lines;
     CompiledStatement* const statements = functionCode(*running).statements.data();
     const auto count = static_cast<std::uint32_t>(lines.size());
+    Evaluator& evaluator = rt.evaluator;  // kept at hand: the members are read on every line
+    VariableStore& store = rt.store;
     if (static_cast<std::uint32_t>(pc) > count) return endOfLines();
     try {
         for (;;) {
@@ -257,9 +260,9 @@ bool ScriptExecutor::runCompiled() {
                 }
                 case CompiledStatement::kSetGlobal:
                 case CompiledStatement::kUpdateGlobal: {
-                    const std::int32_t value = statement->steps ? runSteps(rt.evaluator, rt.store, *statement->steps)
-                                                                : plainValue(rt, *statement);
-                    std::vector<std::int32_t>& entries = rt.store.global(statement->global);
+                    const std::int32_t value = statement->steps ? runSteps(evaluator, store, *statement->steps)
+                                                                : plainValue(evaluator, store, *statement);
+                    std::vector<std::int32_t>& entries = store.global(statement->global);
                     if (static_cast<std::uint32_t>(statement->number) >= entries.size())
                         throw CExecError(error_code::AssignIndex);
                     std::int32_t& entry = entries[static_cast<std::size_t>(statement->number)];
@@ -274,7 +277,7 @@ bool ScriptExecutor::runCompiled() {
                     if (!branchStack.empty() && branchStack.back() != BRANCH_ACTIVE) {
                         branchStack.push_back(BRANCH_DONE);
                         ++pc;
-                    } else if (valueOf(rt, *statement) != 0) {
+                    } else if (valueOf(evaluator, store, *statement) != 0) {
                         branchStack.push_back(BRANCH_ACTIVE);
                         statement = &statements[++pc];
                         goto run;
@@ -294,7 +297,7 @@ bool ScriptExecutor::runCompiled() {
                     if (top != BRANCH_PENDING) {
                         top = BRANCH_DONE;
                         pc = jumpOrNext(statement->end, pc);
-                    } else if (valueOf(rt, *statement) != 0) {
+                    } else if (valueOf(evaluator, store, *statement) != 0) {
                         top = BRANCH_ACTIVE;
                         ++pc;
                     } else if (statement->nextIsElse) {
@@ -327,7 +330,7 @@ bool ScriptExecutor::runCompiled() {
                     statement = &statements[++pc];
                     goto run;
                 case CompiledStatement::kReturn:
-                    rt.store.at(kResult) = statement->number;
+                    store.at(kResult) = statement->number;
                     return false;
                 case CompiledStatement::kPastEnd: goto pastEnd;
             }

@@ -150,15 +150,7 @@ StepOutcome execRepeat(ScriptExecutor& ex, const ScriptLine&, Operands operands)
 }
 
 StepOutcome execRend(ScriptExecutor& ex, const ScriptLine&, Operands) {
-    std::int32_t& count = countVariable(ex);
-    count = static_cast<std::int32_t>(static_cast<std::uint32_t>(count) + 1u);
-    // With no loop running there is nowhere to go back to: going back to
-    // "line -1" would restart the function and could spin for ever, so a
-    // stray REND only counts and lets the function go on.
-    const bool finished = count >= ex.repeatCount || ex.loopExit == LOOP_BREAK || ex.repeatLine == -1;
-    ex.loopExit = LOOP_NONE;
-    if (finished) ex.repeatLine = -1;
-    else ex.pc = ex.repeatLine;
+    ex.endLoopPass();
     return StepOutcome::Next;
 }
 

@@ -1,36 +1,9 @@
-// Running compiled expression steps (expression_code.h). This is the path
-// every script line takes once its expression has compiled, so it works on
-// a fixed array of slots and allocates nothing.
-#include "data/variable_store.h"
-#include "script/errors.h"
-#include "script/evaluator.h"
-#include "script/expression_code.h"
-#include "script/operators.h"
+// Running compiled expression steps (step_runner.h).
+#include "script/step_runner.h"
 
 namespace kiro {
 
-std::int32_t Evaluator::run(const ExpressionCode& code) {
-    std::int32_t slot[ExpressionCode::kMaxSlots];
-    for (const ExpressionCode::Step& step : code.steps) {
-        std::int32_t& value = slot[step.slot];
-        const std::int32_t& other = slot[step.other];  // only folds look at it
-        switch (step.kind) {
-            case ExpressionCode::kConstant: value = step.a; break;
-            case ExpressionCode::kGlobal: {
-                const std::vector<std::int32_t>& entries = store_.global(step.a);
-                if (static_cast<std::uint32_t>(step.b) >= entries.size()) throw CExecError(error_code::ReadIndex);
-                value = entries[static_cast<std::size_t>(step.b)];
-                break;
-            }
-            case ExpressionCode::kReference: value = readReference(code.refs[static_cast<std::size_t>(step.a)]); break;
-#define KIRO_FOLD_CASE(code, spelling, pass, function) \
-    case ExpressionCode::foldKind(code): value = function(value, other); break;
-            KIRO_OPERATORS(KIRO_FOLD_CASE)
-#undef KIRO_FOLD_CASE
-        }
-    }
-    return slot[code.result];
-}
+std::int32_t Evaluator::run(const ExpressionCode& code) { return runSteps(*this, store_, code); }
 
 std::int32_t Expression::evaluate(Evaluator& evaluator) const {
     return code_ ? evaluator.run(*code_) : evaluator.evaluateExpression(text_);

@@ -10,8 +10,11 @@
 #include "data/variable_store.h"
 #include "script/error_reports.h"
 #include "script/errors.h"
+#include "script/function_code.h"
 #include "script/instruction_table.h"
+#include "script/operators.h"
 #include "script/runtime.h"
+#include "script/step_runner.h"
 #include "script/trace.h"
 
 namespace kiro {
@@ -106,18 +109,32 @@ NestedRun::~NestedRun() {
     --frame_.rt.callDepth;
 }
 
+void ScriptExecutor::endLoopPass() {
+    std::int32_t& count = rt.store.at(kCount);
+    count = static_cast<std::int32_t>(static_cast<std::uint32_t>(count) + 1u);
+    // With no loop running there is nowhere to go back to: going back to
+    // "line -1" would restart the function and could spin for ever, so a
+    // stray REND only counts and lets the function go on.
+    const bool finished = count >= repeatCount || loopExit == LOOP_BREAK || repeatLine == -1;
+    loopExit = LOOP_NONE;
+    if (finished) repeatLine = -1;
+    else pc = repeatLine;
+}
+
+// Past the last line. These errors leave the guard on purpose: at top level
+// they end the program, under a CALL the caller's guard reports them on the
+// CALL line.
+bool ScriptExecutor::endOfLines() {
+    if (!branchStack.empty()) throw CExecError(error_code::OpenIfAtEnd);
+    if (loopExit != LOOP_NONE || repeatLine != -1) throw CExecError(error_code::OpenRepeatAtEnd);
+    rt.store.at(kResult) = 0;
+    return false;
+}
+
 bool ScriptExecutor::step() {
     if (!function) return false;
     const std::span<const ScriptLine> lines = function->lines;
-    if (pc < 0 || static_cast<std::size_t>(pc) >= lines.size()) {
-        // Past the last line. These errors leave step() on purpose: at top
-        // level they end the program, under a CALL the caller's guard
-        // reports them on the CALL line.
-        if (!branchStack.empty()) throw CExecError(error_code::OpenIfAtEnd);
-        if (loopExit != LOOP_NONE || repeatLine != -1) throw CExecError(error_code::OpenRepeatAtEnd);
-        rt.store.at(kResult) = 0;
-        return false;
-    }
+    if (pc < 0 || static_cast<std::size_t>(pc) >= lines.size()) return endOfLines();
     const ScriptLine& line = lines[static_cast<std::size_t>(pc)];
 
     // A CONTINUE or BREAK passes over everything up to the next REND.
@@ -145,6 +162,190 @@ bool ScriptExecutor::step() {
     if (outcome == StepOutcome::End) return false;
     if (outcome == StepOutcome::Next) ++pc;
     return true;
+}
+
+void ScriptExecutor::runToEnd() {
+    if (traceFile || rt.lineByLine) [[unlikely]] {
+        while (step()) {}
+        return;
+    }
+    while (runCompiled()) {}
+}
+
+namespace {
+
+// The forms other than steps.
+KIRO_ALWAYS_INLINE std::int32_t plainValue(Evaluator& evaluator, VariableStore& store,
+                                           const CompiledStatement& statement) {
+    if (statement.form == CompiledStatement::kNumber) return statement.a;
+    if (statement.form == CompiledStatement::kText) return statement.value->evaluate(evaluator);
+    const std::vector<std::int32_t>& entries = store.global(statement.a);
+    if (static_cast<std::uint32_t>(statement.b) >= entries.size()) throw CExecError(error_code::ReadIndex);
+    const std::int32_t element = entries[static_cast<std::size_t>(statement.b)];
+    if (statement.form == CompiledStatement::kGlobalElement) return element;
+    return compute(statement.foldOperator, element, statement.foldNumber);
+}
+
+inline std::int32_t valueOf(Evaluator& evaluator, VariableStore& store, const CompiledStatement& statement) {
+    return statement.steps ? evaluator.run(*statement.steps) : plainValue(evaluator, store, statement);
+}
+
+// Builds the line's statement; a line left to its handler keeps the
+// handler and its operands, as dispatch() would find them.
+void buildLine(CompiledStatement& statement, const ScriptLine& line) {
+    const std::int32_t code = line.code;
+    if (code < 0 || code >= kInstructionCodeLimit || !kHandlers[static_cast<std::size_t>(code)]) {
+        statement.op = CompiledStatement::kNothing;
+        return;
+    }
+    buildStatement(statement, line);
+    if (statement.op != CompiledStatement::kLine) return;
+    statement.handler = kHandlers[static_cast<std::size_t>(code)];
+    statement.operands = operandsOf(line);
+}
+
+// Where a branch keyword goes when the lines up to `target` are passed over:
+// there, or the next line when the block has no such keyword.
+std::int32_t jumpOrNext(std::int32_t target, std::int32_t pc) { return target >= 0 ? target : pc + 1; }
+
+}  // namespace
+
+// Whether step() would pass over the line: a CONTINUE or BREAK passes over
+// everything up to the next REND, a branch that does not run everything but
+// the IF keywords.
+bool ScriptExecutor::passesOver(const CompiledStatement& statement) const {
+    if (loopExit != LOOP_NONE && !(statement.passing & CompiledStatement::kLoopEnd)) return true;
+    return !(statement.passing & CompiledStatement::kBranchKeyword) && !branchStack.empty() &&
+           branchStack.back() != BRANCH_ACTIVE;
+}
+
+// Runs the function's compiled statements from pc, with the same checks
+// and effects as step() line by line. False once the function has ended;
+// true after the guard reported an error (the run goes on after the line)
+// or when a handler started another function in this frame (JUMP).
+bool ScriptExecutor::runCompiled() {
+    const FunctionDefinition* const running = function;
+    if (!running) return false;
+    const std::span<const ScriptLine> lines = running->lines;
+    CompiledStatement* const statements = functionCode(*running).statements.data();
+    const auto count = static_cast<std::uint32_t>(lines.size());
+    Evaluator& evaluator = rt.evaluator;  // kept at hand: the members are read on every line
+    VariableStore& store = rt.store;
+    if (static_cast<std::uint32_t>(pc) > count) return endOfLines();
+    try {
+        for (;;) {
+            CompiledStatement* statement = &statements[pc];
+            if (loopExit != LOOP_NONE || (!branchStack.empty() && branchStack.back() != BRANCH_ACTIVE)) [[unlikely]] {
+                if (static_cast<std::uint32_t>(pc) == count) goto pastEnd;
+                if (passesOver(*statement)) {
+                    ++pc;
+                    continue;
+                }
+            }
+        // A statement that ran with no line passed over leaves the next one
+        // to run too, unless it touched the open blocks or the loop: then
+        // the loop's top looks again.
+        run:
+            switch (statement->op) {
+                case CompiledStatement::kUnbuilt: buildLine(*statement, lines[static_cast<std::size_t>(pc)]); break;
+                case CompiledStatement::kNothing: statement = &statements[++pc]; goto run;
+                case CompiledStatement::kLine: {
+                    const StepOutcome outcome =
+                        statement->handler(*this, lines[static_cast<std::size_t>(pc)], statement->operands);
+                    if (outcome == StepOutcome::End) return false;
+                    if (outcome == StepOutcome::Next) ++pc;
+                    if (function != running) return true;
+                    if (static_cast<std::uint32_t>(pc) > count) goto pastEnd;
+                    break;
+                }
+                case CompiledStatement::kSetGlobal:
+                case CompiledStatement::kUpdateGlobal: {
+                    const std::int32_t value = statement->steps ? runSteps(evaluator, store, *statement->steps)
+                                                                : plainValue(evaluator, store, *statement);
+                    std::vector<std::int32_t>& entries = store.global(statement->global);
+                    if (static_cast<std::uint32_t>(statement->number) >= entries.size())
+                        throw CExecError(error_code::AssignIndex);
+                    std::int32_t& entry = entries[static_cast<std::size_t>(statement->number)];
+                    // compute() raises before anything is stored, as applyAssign does.
+                    entry = statement->op == CompiledStatement::kSetGlobal
+                                ? value
+                                : compute(statement->assignOperator, entry, value);
+                    statement = &statements[++pc];
+                    goto run;
+                }
+                case CompiledStatement::kIf:
+                    if (!branchStack.empty() && branchStack.back() != BRANCH_ACTIVE) {
+                        branchStack.push_back(BRANCH_DONE);
+                        ++pc;
+                    } else if (valueOf(evaluator, store, *statement) != 0) {
+                        branchStack.push_back(BRANCH_ACTIVE);
+                        statement = &statements[++pc];
+                        goto run;
+                    } else if (statement->nextIsElse) {  // the ELSE would make the branch run
+                        branchStack.push_back(BRANCH_ACTIVE);
+                        pc = statement->next + 1;
+                        statement = &statements[pc];
+                        goto run;
+                    } else {
+                        branchStack.push_back(BRANCH_PENDING);
+                        pc = jumpOrNext(statement->next, pc);
+                    }
+                    break;
+                case CompiledStatement::kElseIf: {
+                    if (branchStack.empty()) throw CExecError(error_code::StrayElse);
+                    BranchState& top = branchStack.back();
+                    if (top != BRANCH_PENDING) {
+                        top = BRANCH_DONE;
+                        pc = jumpOrNext(statement->end, pc);
+                    } else if (valueOf(evaluator, store, *statement) != 0) {
+                        top = BRANCH_ACTIVE;
+                        ++pc;
+                    } else if (statement->nextIsElse) {
+                        top = BRANCH_ACTIVE;
+                        pc = statement->next + 1;
+                    } else {
+                        pc = jumpOrNext(statement->next, pc);
+                    }
+                    break;
+                }
+                case CompiledStatement::kElse: {
+                    if (branchStack.empty()) throw CExecError(error_code::StrayElse);
+                    BranchState& top = branchStack.back();
+                    if (top == BRANCH_PENDING) {
+                        top = BRANCH_ACTIVE;
+                        ++pc;
+                    } else {
+                        top = BRANCH_DONE;
+                        pc = jumpOrNext(statement->end, pc);
+                    }
+                    break;
+                }
+                case CompiledStatement::kEndIf:
+                    if (branchStack.empty()) throw CExecError(error_code::StrayElse);
+                    branchStack.pop_back();
+                    ++pc;
+                    break;
+                case CompiledStatement::kRend:
+                    endLoopPass();
+                    statement = &statements[++pc];
+                    goto run;
+                case CompiledStatement::kReturn:
+                    store.at(kResult) = statement->number;
+                    return false;
+                case CompiledStatement::kPastEnd: goto pastEnd;
+            }
+        }
+    } catch (const CExecError& error) {
+        reportExecError(rt, error);
+        ++pc;
+        return true;
+    } catch (const ArrayError&) {
+        reportExecArrayError(rt);
+        ++pc;
+        return true;
+    }
+pastEnd:  // outside the guard: the caller's guard reports these errors
+    return endOfLines();
 }
 
 void runTopLevel(Runtime& rt, const FunctionDefinition& definition) {

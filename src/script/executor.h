@@ -30,6 +30,8 @@ enum class FrameStart : std::int8_t { TopLevel, Call, SaveInfo, Jump };
 
 // One running function: a frame of the chain Runtime::running points into.
 // Errors are reported at the line of the innermost frame.
+struct CompiledStatement;
+
 class ScriptExecutor {
 public:
     explicit ScriptExecutor(Runtime& runtime) : rt(runtime) {}
@@ -45,12 +47,16 @@ public:
     void finish();
     // Executes the line at pc; false once the function has ended.
     bool step();
-    // Steps until the function ends.
-    void runToEnd() { while (step()) {} }
+    // Runs until the function ends: its compiled statements, or step() by
+    // step() under a trace or Runtime::lineByLine.
+    void runToEnd();
     // The line at pc, or none past the last line: where an error caught in
     // this frame happened (once a CALL or SAVEINFO above it has ended, the
     // CALL or SAVEGAME line).
     const ScriptLine* lineAtPc() const;
+    // REND: COUNT goes up by one, and the loop goes back to its REPEAT line
+    // unless it is over (or none runs).
+    void endLoopPass();
 
     Runtime& rt;
     std::int32_t pc = 0;
@@ -64,6 +70,11 @@ public:
     // or SAVEGAME line is running); none for a top-level run.
     ScriptExecutor* caller = nullptr;
     FrameStart origin = FrameStart::TopLevel;  // how the frame began; JUMP keeps it
+
+private:
+    bool endOfLines();
+    bool runCompiled();
+    bool passesOver(const CompiledStatement& statement) const;
 };
 
 // A run nested in the running frame, by CALL or for SAVEINFO: it counts

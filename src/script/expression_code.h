@@ -50,22 +50,38 @@ struct ExpressionCode {
     // folds one slot into another.
     static constexpr int kMaxSlots = 64;
 
+    // The fold kinds come in runs of one kind per operator (operators.h).
     enum StepKind : std::uint8_t {
         kConstant,  // slot = a
         kGlobal,    // slot = global array a, element b (error 3 outside)
         kReference, // slot = the variable refs[a]
+        kEnd,       // the last step: the value is in slot `result`
         kFoldFirst, // kFoldFirst + operator: slot = slot OP other
+        kFoldNumberFirst = 20,        // slot = slot OP a
+        kGlobalFoldNumberFirst = 36,  // slot = (global a, element b) OP c
+        kFoldGlobalFirst = 52,        // slot = slot OP (global a, element b)
+        kStepKindLimit = 68,
     };
     static constexpr std::uint8_t foldKind(std::int32_t op) { return static_cast<std::uint8_t>(kFoldFirst + op); }
+    static constexpr std::uint8_t foldNumberKind(std::int32_t op) {
+        return static_cast<std::uint8_t>(kFoldNumberFirst + op);
+    }
+    static constexpr std::uint8_t globalFoldNumberKind(std::int32_t op) {
+        return static_cast<std::uint8_t>(kGlobalFoldNumberFirst + op);
+    }
+    static constexpr std::uint8_t foldGlobalKind(std::int32_t op) {
+        return static_cast<std::uint8_t>(kFoldGlobalFirst + op);
+    }
     struct Step {
         std::uint8_t kind;
         std::uint8_t slot;
         std::uint8_t other;
         std::int32_t a;
         std::int32_t b;
+        std::int32_t c = 0;
     };
 
-    std::vector<Step> steps;
+    std::vector<Step> steps;  // ends with a kEnd step
     std::vector<VariableRef> refs;
     std::uint8_t result = 0;  // the slot holding the value at the end
 };
@@ -84,6 +100,8 @@ public:
 
     std::int32_t evaluate(Evaluator& evaluator) const;
     bool compiled() const { return code_ != nullptr; }
+    const ExpressionCode* code() const { return code_.get(); }
+    std::string_view text() const { return text_; }
 
 private:
     std::string_view text_;

@@ -10,7 +10,8 @@
 //
 // Folds of two numbers known now are done now, with the arithmetic the steps
 // run (operators.h); a fold that raises (a zero divisor) is left in the steps,
-// where it raises at its turn. Folds have no other effect, so the reads and
+// where it raises at its turn. A fold with a number on its right takes the
+// number into its step. Folds have no other effect, so the reads and
 // the failures of the steps keep the text's order.
 #include <algorithm>
 #include <string>
@@ -63,6 +64,7 @@ private:
     void fold(Term<Operand>& left, const Term<Operand>& right);
     std::uint8_t inSlot(const Operand& operand);
     std::uint8_t newSlot();
+    void fuseReads();
 
     std::string text_;
     std::vector<std::size_t> closing_;  // the position of each group's ')', in the order the groups open
@@ -85,6 +87,8 @@ std::unique_ptr<ExpressionCode> Compiler::compile() {
     if (!compileGroup(0, text_.size(), result)) return nullptr;
     code_.result = inSlot(result);
     if (outOfSlots_) return nullptr;
+    code_.steps.push_back({ExpressionCode::kEnd, 0, 0, 0, 0});
+    fuseReads();
     return std::make_unique<ExpressionCode>(std::move(code_));
 }
 
@@ -171,6 +175,10 @@ void Compiler::fold(Term<Operand>& left, const Term<Operand>& right) {
             // raised when the steps run
         }
     }
+    if (right.value.known && !left.value.known) {  // a number on the right needs no slot
+        code_.steps.push_back({ExpressionCode::foldNumberKind(left.op), left.value.slot, 0, right.value.number, 0});
+        return;
+    }
     const std::uint8_t other = inSlot(right.value);
     left.value = {false, 0, inSlot(left.value)};
     code_.steps.push_back({ExpressionCode::foldKind(left.op), left.value.slot, other, 0, 0});
@@ -182,6 +190,37 @@ std::uint8_t Compiler::inSlot(const Operand& operand) {
     const std::uint8_t slot = newSlot();
     code_.steps.push_back({ExpressionCode::kConstant, slot, 0, operand.number, 0});
     return slot;
+}
+
+// A global read followed by the fold that uses it becomes one step: the read
+// happens at the same moment, so nothing else can come between it and the
+// fold. The read's slot is used by no other step.
+void Compiler::fuseReads() {
+    using Code = ExpressionCode;
+    std::vector<Code::Step> fused;
+    const std::vector<Code::Step>& steps = code_.steps;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const Code::Step& read = steps[i];
+        if (read.kind == Code::kGlobal && i + 1 < steps.size()) {
+            const Code::Step& fold = steps[i + 1];
+            const int op = fold.kind;
+            if (op >= Code::kFoldNumberFirst && op < Code::kFoldNumberFirst + int{kOperatorCount} &&
+                fold.slot == read.slot) {
+                fused.push_back({Code::globalFoldNumberKind(op - Code::kFoldNumberFirst), read.slot, 0, read.a,
+                                 read.b, fold.a});
+                ++i;
+                continue;
+            }
+            if (op >= Code::kFoldFirst && op < Code::kFoldFirst + int{kOperatorCount} && fold.other == read.slot &&
+                fold.slot != read.slot) {
+                fused.push_back({Code::foldGlobalKind(op - Code::kFoldFirst), fold.slot, 0, read.a, read.b});
+                ++i;
+                continue;
+            }
+        }
+        fused.push_back(read);
+    }
+    code_.steps = std::move(fused);
 }
 
 std::uint8_t Compiler::newSlot() {

@@ -38,6 +38,9 @@ struct Runtime {
     std::string saveDescription;        // PUTFORM appends; each save sets it anew
     int callDepth = 0;                  // nested runs (CALL, SAVEINFO) now running
     std::string formText;                     // a form's expansion before it is written; reused
+    // Every line runs through step(), the reference the compiled statements
+    // are checked against (tests); a trace always runs that way.
+    bool lineByLine = false;
 };
 
 }  // namespace kiro

@@ -22,6 +22,8 @@
 
 namespace kiro {
 
+struct FunctionCode;
+
 struct FunctionDefinition {
     std::string name;
     std::string sourceFile;
@@ -29,6 +31,8 @@ struct FunctionDefinition {
     FunctionLines lines;
     std::span<const LabelEntry> labels;  // in the program's label store
     std::vector<std::int32_t> attributes;
+    // The compiled statements (function_code.h), made on the first run.
+    mutable std::shared_ptr<FunctionCode> code;
 };
 
 class ScriptProgram {

@@ -2,8 +2,14 @@
 
 #include <algorithm>
 
+#include "console/console.h"
+#include "data/game_base.h"
 #include "script/errors.h"
 #include "script/evaluator.h"
+#include "script/executor.h"
+#include "script/loader.h"
+#include "script/runtime.h"
+#include "script/script_program.h"
 #include "script/expression_code.h"
 #include "script/form_expansion.h"
 
@@ -69,6 +75,48 @@ void populate(VariableStore& store) {
     store.strings(kStr)[0] = "s{1+1}";
     store.nameTable(kAblName)[2] = "abl2";
 }
+
+// Every element the vocabulary can reach at the generator's indexes.
+std::vector<std::int32_t> storeFingerprint(VariableStore& store) {
+    std::vector<std::int32_t> values;
+    values.push_back(static_cast<std::int32_t>(store.randomState));
+    for (std::int32_t code = kFirstGlobalCode; code < kGlobalSlots; ++code)
+        for (std::int32_t index : kIndexes)
+            if (static_cast<std::size_t>(index) < store.global(code).size()) values.push_back(store.at(code, index));
+    for (CharacterRecord& c : store.characters) {
+        values.push_back(c.no);
+        values.push_back(c.isAssi);
+        for (std::int32_t code = 0; code < kCharacterArrayCount; ++code)
+            for (std::int32_t index : kIndexes)
+                if (static_cast<std::size_t>(index) < c.array(code).size())
+                    values.push_back(c.array(code)[static_cast<std::size_t>(index)]);
+    }
+    return values;
+}
+
+// The plain terms and operators of the expressions most statements get.
+const char* const kPlainTerms[] = {"A", "B", "C", "X", "COUNT", "FLAG:3", "B:5", "RAND:3", "A:COUNT", "TFLAG:99999",
+                                   "0", "1", "2", "3", "7", "-1"};
+const char* const kPlainOperators[] = {"+", "-", "*", "/", "%", "==", "<", ">", "&&", "||", "&", "!="};
+const char* const kPlainTargets[] = {"A", "B", "C", "X", "FLAG:3", "B:5", "A:COUNT", "FLAG:99999", "RESULT"};
+// Puts the values a fingerprint holds back wherever it looks.
+void restoreStore(VariableStore& store, const std::vector<std::int32_t>& baseline) {
+    std::size_t at = 1;
+    for (std::int32_t code = kFirstGlobalCode; code < kGlobalSlots; ++code)
+        for (std::int32_t index : kIndexes)
+            if (static_cast<std::size_t>(index) < store.global(code).size()) store.at(code, index) = baseline[at++];
+    for (CharacterRecord& c : store.characters) {
+        c.no = baseline[at++];
+        c.isAssi = baseline[at++];
+        for (std::int32_t code = 0; code < kCharacterArrayCount; ++code)
+            for (std::int32_t index : kIndexes)
+                if (static_cast<std::size_t>(index) < c.array(code).size())
+                    c.array(code)[static_cast<std::size_t>(index)] = baseline[at++];
+    }
+}
+
+const char* const kAssignOperators[] = {"=", "+=", "-=", "*=", "/=", "%=", "&=", "|="};
+const char* const kRepeatCounts[] = {"1", "2", "3", "0", "-1", "2"};
 
 }  // namespace
 
@@ -176,6 +224,90 @@ std::string CaseGenerator::form() {
     return chance(10) ? mutated(std::move(text)) : text;
 }
 
+std::string CaseGenerator::plainExpression() {
+    if (chance(20)) return expression();
+    std::string text = pick(kPlainTerms);
+    for (std::size_t terms = below(3); terms > 0; --terms)
+        text += std::string(" ") + pick(kPlainOperators) + " " + pick(kPlainTerms);
+    return text;
+}
+
+// One line of a function that opens no block; now and then a keyword of
+// a block or loop out of place. `label` is the number of the next label
+// line, `labels` how many the function has.
+std::string CaseGenerator::statement(bool main, int label, int labels) {
+    switch (below(24)) {
+        case 0: return chance(50) ? "ELSE" : "ENDIF";
+        case 1: return chance(30) ? "REND" : chance(50) ? "CONTINUE" : "BREAK";
+        case 2: case 3: return "SIF " + plainExpression();
+        case 4: case 5: {
+            if (label >= labels || chance(5)) return "GOTO NOWHERE";
+            return "GOTO L" + std::to_string(label + static_cast<int>(below(static_cast<std::size_t>(labels - label))));
+        }
+        case 6: return "PRINTFORML " + form();
+        case 7: return chance(50) ? "PRINTV " + plainExpression() : "PRINTL x" + std::string(pick(kLiterals));
+        case 8: return main ? (chance(90) ? "CALL SUB" : "CALL MISSING") : "RETURN 7";
+        case 9: return chance(20) ? "RETURN " + std::string(pick(kNumbers)) : "STR:0 = t";
+        case 10: case 11: {
+            AssignmentCase a = assignment();
+            if (a.target == "COUNT") a.target = "B";  // a loop that counts for ever never ends
+            return a.target + (a.targetIndex.empty() ? "" : ":" + a.targetIndex) + " " +
+                   kAssignOperators[static_cast<std::size_t>(a.kind)] + " " + a.value;
+        }
+        default: return std::string(pick(kPlainTargets)) + " " + pick(kAssignOperators) + " " + plainExpression();
+    }
+}
+
+// Lines of a block: statements, IF blocks with ELSEIF and ELSE branches
+// and REPEAT loops, nested up to three deep, each now and then left open.
+void CaseGenerator::block(Lines& out, int depth, bool main) {
+    const std::size_t count = 1 + below(depth == 0 ? 8 : 4);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t kind = depth < 3 ? below(10) : 9;
+        if (kind < 2) {
+            out.push_back("IF " + plainExpression());
+            block(out, depth + 1, main);
+            for (std::size_t k = below(3); k > 0; --k) {
+                out.push_back("ELSEIF " + plainExpression());
+                block(out, depth + 1, main);
+            }
+            if (chance(50)) {
+                out.push_back("ELSE");
+                block(out, depth + 1, main);
+            }
+            if (chance(95)) out.push_back("ENDIF");
+        } else if (kind < 3 && main) {  // a loop in SUB would set COUNT back under MAIN's loop
+            out.push_back(std::string("REPEAT ") + pick(kRepeatCounts));
+            block(out, depth + 1, main);
+            if (chance(95)) out.push_back("REND");
+        } else {
+            out.push_back({});  // a statement, made once the labels are placed
+        }
+    }
+}
+
+std::string CaseGenerator::function(const char* name, bool main) {
+    Lines lines;
+    block(lines, 0, main);
+    const int labels = static_cast<int>(below(4));
+    // Label k stands before line position[k]; GOTOs only go forward.
+    std::vector<std::size_t> positions;
+    for (int k = 0; k < labels; ++k) positions.push_back(below(lines.size() + 1));
+    std::sort(positions.begin(), positions.end());
+    std::string text = std::string("@") + name + "\n";
+    int label = 0;
+    for (std::size_t i = 0; i <= lines.size(); ++i) {
+        while (label < labels && positions[static_cast<std::size_t>(label)] == i)
+            text += "$L" + std::to_string(label++) + "\n";
+        if (i == lines.size()) break;
+        if (chance(30)) text += "\t";
+        text += (lines[i].empty() ? statement(main, label, labels) : lines[i]) + "\n";
+    }
+    return text;
+}
+
+std::string CaseGenerator::script() { return function("MAIN", true) + function("SUB", false); }
+
 // ---- Check ------------------------------------------------------------------
 
 DifferentialCheck::DifferentialCheck() {
@@ -186,37 +318,10 @@ DifferentialCheck::DifferentialCheck() {
 
 // Every element the vocabulary can reach at the generator's indexes.
 std::vector<std::int32_t> DifferentialCheck::fingerprint(VariableStore& store) const {
-    std::vector<std::int32_t> values;
-    values.push_back(static_cast<std::int32_t>(store.randomState));
-    for (std::int32_t code = kFirstGlobalCode; code < kGlobalSlots; ++code)
-        for (std::int32_t index : kIndexes)
-            if (static_cast<std::size_t>(index) < store.global(code).size()) values.push_back(store.at(code, index));
-    for (CharacterRecord& c : store.characters) {
-        values.push_back(c.no);
-        values.push_back(c.isAssi);
-        for (std::int32_t code = 0; code < kCharacterArrayCount; ++code)
-            for (std::int32_t index : kIndexes)
-                if (static_cast<std::size_t>(index) < c.array(code).size())
-                    values.push_back(c.array(code)[static_cast<std::size_t>(index)]);
-    }
-    return values;
+    return storeFingerprint(store);
 }
 
-// Puts the baseline back wherever the fingerprint looks.
-void DifferentialCheck::restore(VariableStore& store) const {
-    std::size_t at = 1;
-    for (std::int32_t code = kFirstGlobalCode; code < kGlobalSlots; ++code)
-        for (std::int32_t index : kIndexes)
-            if (static_cast<std::size_t>(index) < store.global(code).size()) store.at(code, index) = baseline_[at++];
-    for (CharacterRecord& c : store.characters) {
-        c.no = baseline_[at++];
-        c.isAssi = baseline_[at++];
-        for (std::int32_t code = 0; code < kCharacterArrayCount; ++code)
-            for (std::int32_t index : kIndexes)
-                if (static_cast<std::size_t>(index) < c.array(code).size())
-                    c.array(code)[static_cast<std::size_t>(index)] = baseline_[at++];
-    }
-}
+void DifferentialCheck::restore(VariableStore& store) const { restoreStore(store, baseline_); }
 
 std::string DifferentialCheck::compareStores(const std::string& what, const std::string& textOutcome,
                                              const std::string& parsedOutcome) {
@@ -290,6 +395,75 @@ std::string runDifferential(std::uint64_t seed, std::size_t count, DifferentialC
             default: difference = check.form(generator.form(), seeds()); break;
         }
         if (!difference.empty()) return "case " + std::to_string(i) + ": " + difference;
+    }
+    return {};
+}
+
+namespace {
+
+// One run of MAIN: what was written and how the run ended.
+struct FunctionRun {
+    std::string output, ending;
+    std::vector<std::int32_t> variables;
+};
+
+// Runs MAIN on `store`, which starts from `baseline` (its fingerprint).
+FunctionRun runMain(const std::string& script, bool lineByLine, std::uint32_t randomSeed, VariableStore& store,
+                    const std::vector<std::int32_t>& baseline) {
+    StringConsoleIo io(std::string(64, '\n'));  // Enter for every error report
+    Console console(io);
+    restoreStore(store, baseline);
+    store.strings(kStr)[0] = "s{1+1}";
+    store.seedRandom(randomSeed);
+    ScriptProgram program;
+    GameBase base;
+    loadScriptText(program, console, "t.kst", script);
+    console.flush();
+    io.output.clear();
+    Runtime rt(console, store, program, base);
+    rt.lineByLine = lineByLine;
+    FunctionRun run;
+    try {
+        runTopLevelByName(rt, "MAIN");
+        run.ending = "end";
+    } catch (const CExecError& e) {
+        run.ending = "error " + std::to_string(e.code) + " " + e.detail;
+    } catch (const ArrayError&) {
+        run.ending = "out of range";
+    } catch (const ProgramExit& e) {
+        run.ending = "exit " + std::to_string(e.status);
+    }
+    if (rt.running && rt.running->lineAtPc()) run.ending += " at line " + std::to_string(rt.running->lineAtPc()->lineNumber);
+    console.flush();
+    run.output = io.output;
+    run.variables = storeFingerprint(store);
+    run.output += "\nSTR:0 " + store.strings(kStr)[0];
+    return run;
+}
+
+}  // namespace
+
+std::string runFunctionDifferential(std::uint64_t seed, std::size_t count) {
+    // Two stores made once (making one costs more than a case): each run
+    // puts back what the fingerprint holds and STR:0 first.
+    VariableStore referenceStore, compiledStore;
+    populate(referenceStore);
+    populate(compiledStore);
+    const std::vector<std::int32_t> baseline = storeFingerprint(referenceStore);
+    CaseGenerator generator(seed);
+    std::mt19937 seeds(static_cast<std::uint32_t>(seed));
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string script = generator.script();
+        const std::uint32_t randomSeed = seeds();
+        const FunctionRun reference = runMain(script, true, randomSeed, referenceStore, baseline);
+        const FunctionRun compiled = runMain(script, false, randomSeed, compiledStore, baseline);
+        const char* what = reference.output != compiled.output     ? "output"
+                           : reference.ending != compiled.ending   ? "ending"
+                           : reference.variables != compiled.variables ? "variables"
+                                                                       : nullptr;
+        if (what)
+            return "case " + std::to_string(i) + ": " + what + " differs (line by line: " + reference.ending +
+                   ", compiled: " + compiled.ending + ")\n" + script;
     }
     return {};
 }

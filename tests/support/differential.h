@@ -30,8 +30,19 @@ public:
     std::string expression();
     AssignmentCase assignment();
     std::string form();
+    // A game script of two functions, @MAIN and @SUB (which MAIN may CALL):
+    // assignments, IF blocks (now and then unbalanced), REPEAT loops with
+    // BREAK and CONTINUE, SIF, forward GOTOs, output and RETURN. Every run
+    // of it ends: GOTOs go forward, only MAIN has loops, they count to at
+    // most 3 and COUNT is never assigned.
+    std::string script();
 
 private:
+    using Lines = std::vector<std::string>;
+    std::string function(const char* name, bool main);
+    void block(Lines& out, int depth, bool main);
+    std::string plainExpression();
+    std::string statement(bool main, int label, int labels);
     std::string expression(int depth);
     std::string term(int depth);
     std::string reference();
@@ -74,5 +85,11 @@ private:
 // Runs `count` generated cases of every kind from `seed`; the first
 // difference found, described with its case, or empty.
 std::string runDifferential(std::uint64_t seed, std::size_t count, DifferentialCheck& check);
+
+// The same check for whole functions: each generated script is loaded
+// twice and MAIN run at top level once line by line (the reference) and
+// once as compiled statements; the output, how the run ended and the
+// variables must agree. The first difference, with its script, or empty.
+std::string runFunctionDifferential(std::uint64_t seed, std::size_t count);
 
 }  // namespace kiro::test

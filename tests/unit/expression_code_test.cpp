@@ -114,5 +114,10 @@ TEST(Differential, RandomCasesAgreeWithTheTextPath) {
     EXPECT_GT(check.compiled * 100, check.total * 30) << check.compiled << " of " << check.total;
 }
 
+// Whole functions: compiled statements against stepping line by line.
+TEST(Differential, RandomFunctionsRunAsTheyDoLineByLine) {
+    EXPECT_EQ(test::runFunctionDifferential(20261207, kDifferentialCases / 30), "");
+}
+
 }  // namespace
 }  // namespace kiro

@@ -20,6 +20,9 @@ case "${1:-}" in
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       wineboot -i </dev/null >"$WINEPREFIX.log" 2>&1 || { cat "$WINEPREFIX.log" >&2; exit 1; }
     fi
+    # Start the prefix's services now: a program that starts another while
+    # they are still starting can wait for ever.
+    wineboot </dev/null >/dev/null 2>&1 || true
     ;;
   stop) wineserver -k || true ;;
   *) exec wine "$@" ;;

@@ -134,7 +134,18 @@ void VariableStore::removeCharacter(std::int32_t index) {
 }
 
 CharacterRecord& VariableStore::templateAt(std::int32_t slot) {
-    return templates[checkedIndex(slot, templates.size())];
+    std::optional<CharacterRecord>& entry = templates[checkedIndex(slot, templates.size())];
+    if (!entry) entry.emplace();
+    return *entry;
+}
+
+const CharacterRecord* VariableStore::findTemplate(std::int32_t no, std::int32_t cflag0) const {
+    static const CharacterRecord blank;  // what a slot not made yet holds
+    for (const std::optional<CharacterRecord>& entry : templates) {
+        const CharacterRecord& candidate = entry ? *entry : blank;
+        if (candidate.no == no && candidate.get(kCflag, 0) == cflag0) return &candidate;
+    }
+    return nullptr;
 }
 
 std::int32_t VariableStore::randomBelow(std::int32_t n) {

@@ -69,6 +69,8 @@ public:
     void addCharacter(const CharacterRecord& record);  // ArrayError when kMaxCharacters are there
     void removeCharacter(std::int32_t index);          // ArrayError outside the list
     CharacterRecord& templateAt(std::int32_t slot);    // ArrayError outside 0-99
+    // The first template (from slot 0 up) with this NO and CFLAG:0, or null.
+    const CharacterRecord* findTemplate(std::int32_t no, std::int32_t cflag0) const;
 
     // RAND: 0 for n == 0, else next() % n with C remainder semantics.
     std::int32_t randomBelow(std::int32_t n);
@@ -79,7 +81,9 @@ public:
     std::array<std::vector<std::string>, kStringSlots> stringArrays;
     std::array<NameTable, 6> nameTables;  // ABLNAME .. ITEMNAME
     std::vector<CharacterRecord> characters;
-    std::vector<CharacterRecord> templates;  // 100 slots
+    // 100 slots. A slot is made blank when first asked for, so that a game
+    // using few of them does not clear and hold them all.
+    std::vector<std::optional<CharacterRecord>> templates;
     NameTable trainNames;
     std::map<std::int32_t, std::int32_t> itemPrices;
 };

@@ -93,7 +93,6 @@ VariableStore::VariableStore() : templates(kTemplateSlots) {
     for (std::int32_t code = kFirstGlobalCode; code < kGlobalSlots; ++code)
         globalArrays[code].assign(kGlobalLength, 0);
     globalArrays[kFlag].assign(kFlagLength, 0);
-    stringArrays[kStr].resize(kStrLength);
     stringArrays[kResults].resize(kShortStringLength);
     stringArrays[kSaveStr].resize(kShortStringLength);
 }
@@ -132,6 +131,8 @@ void VariableStore::addCharacter(const CharacterRecord& record) {
 void VariableStore::removeCharacter(std::int32_t index) {
     characters.erase(characters.begin() + static_cast<std::ptrdiff_t>(checkedIndex(index, characters.size())));
 }
+
+void VariableStore::makeStr() { stringArrays[kStr].resize(kStrLength); }
 
 CharacterRecord& VariableStore::templateAt(std::int32_t slot) {
     std::optional<CharacterRecord>& entry = templates[checkedIndex(slot, templates.size())];

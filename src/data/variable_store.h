@@ -58,7 +58,13 @@ public:
     std::int32_t& at(std::int32_t code, std::int32_t index = 0) { return globalArrays[code][index]; }
 
     // String arrays by code (STR, RESULTS, SAVESTR); other slots empty.
-    std::vector<std::string>& strings(std::int32_t code) { return stringArrays[code]; }
+    // STR gets its 20000 entries when first asked for: most games use few.
+    std::vector<std::string>& strings(std::int32_t code) {
+        std::vector<std::string>& entries = stringArrays[code];
+        if (code == kStr && entries.empty()) [[unlikely]] makeStr();
+        return entries;
+    }
+    void makeStr();
 
     // Name table for StringCode 2-7.
     NameTable& nameTable(std::int32_t stringCode) { return nameTables[stringCode - kAblName]; }
@@ -78,6 +84,7 @@ public:
     std::uint32_t randomState = 1;
 
     std::array<std::vector<std::int32_t>, kGlobalSlots> globalArrays;
+    // Reached through strings() only, except SAVESTR by the save file.
     std::array<std::vector<std::string>, kStringSlots> stringArrays;
     std::array<NameTable, 6> nameTables;  // ABLNAME .. ITEMNAME
     std::vector<CharacterRecord> characters;

@@ -93,7 +93,6 @@ VariableStore::VariableStore() : templates(kTemplateSlots) {
     for (std::int32_t code = kFirstGlobalCode; code < kGlobalSlots; ++code)
         globalArrays[code].assign(kGlobalLength, 0);
     globalArrays[kFlag].assign(kFlagLength, 0);
-    stringArrays[kStr].resize(kStrLength);
     stringArrays[kResults].resize(kShortStringLength);
     stringArrays[kSaveStr].resize(kShortStringLength);
 }
@@ -133,8 +132,21 @@ void VariableStore::removeCharacter(std::int32_t index) {
     characters.erase(characters.begin() + static_cast<std::ptrdiff_t>(checkedIndex(index, characters.size())));
 }
 
+void VariableStore::makeStr() { stringArrays[kStr].resize(kStrLength); }
+
 CharacterRecord& VariableStore::templateAt(std::int32_t slot) {
-    return templates[checkedIndex(slot, templates.size())];
+    std::optional<CharacterRecord>& entry = templates[checkedIndex(slot, templates.size())];
+    if (!entry) entry.emplace();
+    return *entry;
+}
+
+const CharacterRecord* VariableStore::findTemplate(std::int32_t no, std::int32_t cflag0) const {
+    static const CharacterRecord blank;  // what a slot not made yet holds
+    for (const std::optional<CharacterRecord>& entry : templates) {
+        const CharacterRecord& candidate = entry ? *entry : blank;
+        if (candidate.no == no && candidate.get(kCflag, 0) == cflag0) return &candidate;
+    }
+    return nullptr;
 }
 
 std::int32_t VariableStore::randomBelow(std::int32_t n) {

@@ -58,7 +58,13 @@ public:
     std::int32_t& at(std::int32_t code, std::int32_t index = 0) { return globalArrays[code][index]; }
 
     // String arrays by code (STR, RESULTS, SAVESTR); other slots empty.
-    std::vector<std::string>& strings(std::int32_t code) { return stringArrays[code]; }
+    // STR gets its 20000 entries when first asked for: most games use few.
+    std::vector<std::string>& strings(std::int32_t code) {
+        std::vector<std::string>& entries = stringArrays[code];
+        if (code == kStr && entries.empty()) [[unlikely]] makeStr();
+        return entries;
+    }
+    void makeStr();
 
     // Name table for StringCode 2-7.
     NameTable& nameTable(std::int32_t stringCode) { return nameTables[stringCode - kAblName]; }
@@ -69,6 +75,8 @@ public:
     void addCharacter(const CharacterRecord& record);  // ArrayError when kMaxCharacters are there
     void removeCharacter(std::int32_t index);          // ArrayError outside the list
     CharacterRecord& templateAt(std::int32_t slot);    // ArrayError outside 0-99
+    // The first template (from slot 0 up) with this NO and CFLAG:0, or null.
+    const CharacterRecord* findTemplate(std::int32_t no, std::int32_t cflag0) const;
 
     // RAND: 0 for n == 0, else next() % n with C remainder semantics.
     std::int32_t randomBelow(std::int32_t n);
@@ -76,10 +84,13 @@ public:
     std::uint32_t randomState = 1;
 
     std::array<std::vector<std::int32_t>, kGlobalSlots> globalArrays;
+    // Reached through strings() only, except SAVESTR by the save file.
     std::array<std::vector<std::string>, kStringSlots> stringArrays;
     std::array<NameTable, 6> nameTables;  // ABLNAME .. ITEMNAME
     std::vector<CharacterRecord> characters;
-    std::vector<CharacterRecord> templates;  // 100 slots
+    // 100 slots. A slot is made blank when first asked for, so that a game
+    // using few of them does not clear and hold them all.
+    std::vector<std::optional<CharacterRecord>> templates;
     NameTable trainNames;
     std::map<std::int32_t, std::int32_t> itemPrices;
 };

@@ -190,6 +190,13 @@ inline std::int32_t valueOf(Evaluator& evaluator, VariableStore& store, const Co
     return statement.steps ? evaluator.run(*statement.steps) : plainValue(evaluator, store, statement);
 }
 
+// The global element an assignment stores into, bounds checked.
+inline std::int32_t& globalEntry(VariableStore& store, const CompiledStatement& statement) {
+    std::vector<std::int32_t>& entries = store.global(statement.global);
+    if (static_cast<std::uint32_t>(statement.number) >= entries.size()) throw CExecError(error_code::AssignIndex);
+    return entries[static_cast<std::size_t>(statement.number)];
+}
+
 // Builds the line's statement; a line left to its handler keeps the
 // handler and its operands, as dispatch() would find them.
 void buildLine(CompiledStatement& statement, const ScriptLine& line) {
@@ -232,6 +239,15 @@ bool ScriptExecutor::runCompiled() {
     Evaluator& evaluator = rt.evaluator;  // kept at hand: the members are read on every line
     VariableStore& store = rt.store;
     if (static_cast<std::uint32_t>(pc) > count) return endOfLines();
+#if defined(__GNUC__)
+    // One target per statement op, in op order.
+    static_assert(CompiledStatement::kLine == 1 && CompiledStatement::kSetGlobal == 3 &&
+                  CompiledStatement::kIf == 5 && CompiledStatement::kRend == 9 && CompiledStatement::kPastEnd == 11);
+    static const void* const kStatementTargets[] = {
+        &&unbuilt, &&line, &&nothing, &&setGlobal, &&updateGlobal, &&ifKeyword,
+        &&elseIfKeyword, &&elseKeyword, &&endIfKeyword, &&rend, &&returnKeyword, &&pastEndMark,
+    };
+#endif
     try {
         for (;;) {
             CompiledStatement* statement = &statements[pc];
@@ -244,96 +260,116 @@ bool ScriptExecutor::runCompiled() {
             }
         // A statement that ran with no line passed over leaves the next one
         // to run too, unless it touched the open blocks or the loop: then
-        // the loop's top looks again.
+        // the loop's top looks again (`continue`). With GCC or Clang each
+        // statement's code jumps to the next one's on its own.
+#if defined(__GNUC__)
+#define KIRO_STATEMENT(label, op) label:
+#define KIRO_RUN_STATEMENT() goto* kStatementTargets[statement->op]
+            KIRO_RUN_STATEMENT();
+#else
+#define KIRO_STATEMENT(label, op) case op:
+#define KIRO_RUN_STATEMENT() goto run
         run:
             switch (statement->op) {
-                case CompiledStatement::kUnbuilt: buildLine(*statement, lines[static_cast<std::size_t>(pc)]); break;
-                case CompiledStatement::kNothing: statement = &statements[++pc]; goto run;
-                case CompiledStatement::kLine: {
-                    const StepOutcome outcome =
-                        statement->handler(*this, lines[static_cast<std::size_t>(pc)], statement->operands);
-                    if (outcome == StepOutcome::End) return false;
-                    if (outcome == StepOutcome::Next) ++pc;
-                    if (function != running) return true;
-                    if (static_cast<std::uint32_t>(pc) > count) goto pastEnd;
-                    break;
-                }
-                case CompiledStatement::kSetGlobal:
-                case CompiledStatement::kUpdateGlobal: {
-                    const std::int32_t value = statement->steps ? runSteps(evaluator, store, *statement->steps)
-                                                                : plainValue(evaluator, store, *statement);
-                    std::vector<std::int32_t>& entries = store.global(statement->global);
-                    if (static_cast<std::uint32_t>(statement->number) >= entries.size())
-                        throw CExecError(error_code::AssignIndex);
-                    std::int32_t& entry = entries[static_cast<std::size_t>(statement->number)];
-                    // compute() raises before anything is stored, as applyAssign does.
-                    entry = statement->op == CompiledStatement::kSetGlobal
-                                ? value
-                                : compute(statement->assignOperator, entry, value);
-                    statement = &statements[++pc];
-                    goto run;
-                }
-                case CompiledStatement::kIf:
-                    if (!branchStack.empty() && branchStack.back() != BRANCH_ACTIVE) {
-                        branchStack.push_back(BRANCH_DONE);
-                        ++pc;
-                    } else if (valueOf(evaluator, store, *statement) != 0) {
-                        branchStack.push_back(BRANCH_ACTIVE);
-                        statement = &statements[++pc];
-                        goto run;
-                    } else if (statement->nextIsElse) {  // the ELSE would make the branch run
-                        branchStack.push_back(BRANCH_ACTIVE);
-                        pc = statement->next + 1;
-                        statement = &statements[pc];
-                        goto run;
-                    } else {
-                        branchStack.push_back(BRANCH_PENDING);
-                        pc = jumpOrNext(statement->next, pc);
-                    }
-                    break;
-                case CompiledStatement::kElseIf: {
-                    if (branchStack.empty()) throw CExecError(error_code::StrayElse);
-                    BranchState& top = branchStack.back();
-                    if (top != BRANCH_PENDING) {
-                        top = BRANCH_DONE;
-                        pc = jumpOrNext(statement->end, pc);
-                    } else if (valueOf(evaluator, store, *statement) != 0) {
-                        top = BRANCH_ACTIVE;
-                        ++pc;
-                    } else if (statement->nextIsElse) {
-                        top = BRANCH_ACTIVE;
-                        pc = statement->next + 1;
-                    } else {
-                        pc = jumpOrNext(statement->next, pc);
-                    }
-                    break;
-                }
-                case CompiledStatement::kElse: {
-                    if (branchStack.empty()) throw CExecError(error_code::StrayElse);
-                    BranchState& top = branchStack.back();
-                    if (top == BRANCH_PENDING) {
-                        top = BRANCH_ACTIVE;
-                        ++pc;
-                    } else {
-                        top = BRANCH_DONE;
-                        pc = jumpOrNext(statement->end, pc);
-                    }
-                    break;
-                }
-                case CompiledStatement::kEndIf:
-                    if (branchStack.empty()) throw CExecError(error_code::StrayElse);
-                    branchStack.pop_back();
-                    ++pc;
-                    break;
-                case CompiledStatement::kRend:
-                    endLoopPass();
-                    statement = &statements[++pc];
-                    goto run;
-                case CompiledStatement::kReturn:
-                    store.at(kResult) = statement->number;
-                    return false;
-                case CompiledStatement::kPastEnd: goto pastEnd;
+#endif
+            KIRO_STATEMENT(unbuilt, CompiledStatement::kUnbuilt)
+                buildLine(*statement, lines[static_cast<std::size_t>(pc)]);
+                KIRO_RUN_STATEMENT();
+            KIRO_STATEMENT(nothing, CompiledStatement::kNothing)
+                statement = &statements[++pc];
+                KIRO_RUN_STATEMENT();
+            KIRO_STATEMENT(line, CompiledStatement::kLine) {
+                const StepOutcome outcome =
+                    statement->handler(*this, lines[static_cast<std::size_t>(pc)], statement->operands);
+                if (outcome == StepOutcome::End) return false;
+                if (outcome == StepOutcome::Next) ++pc;
+                if (function != running) return true;
+                if (static_cast<std::uint32_t>(pc) > count) goto pastEnd;
+                continue;
             }
+            KIRO_STATEMENT(setGlobal, CompiledStatement::kSetGlobal) {
+                const std::int32_t value = statement->steps ? runSteps(evaluator, store, *statement->steps)
+                                                            : plainValue(evaluator, store, *statement);
+                globalEntry(store, *statement) = value;
+                statement = &statements[++pc];
+                KIRO_RUN_STATEMENT();
+            }
+            KIRO_STATEMENT(updateGlobal, CompiledStatement::kUpdateGlobal) {
+                const std::int32_t value = statement->steps ? runSteps(evaluator, store, *statement->steps)
+                                                            : plainValue(evaluator, store, *statement);
+                std::int32_t& entry = globalEntry(store, *statement);
+                // compute() raises before anything is stored, as applyAssign does.
+                entry = compute(statement->assignOperator, entry, value);
+                statement = &statements[++pc];
+                KIRO_RUN_STATEMENT();
+            }
+            KIRO_STATEMENT(ifKeyword, CompiledStatement::kIf)
+                if (!branchStack.empty() && branchStack.back() != BRANCH_ACTIVE) {
+                    branchStack.push_back(BRANCH_DONE);
+                    ++pc;
+                } else if (valueOf(evaluator, store, *statement) != 0) {
+                    branchStack.push_back(BRANCH_ACTIVE);
+                    statement = &statements[++pc];
+                    KIRO_RUN_STATEMENT();
+                } else if (statement->nextIsElse) {  // the ELSE would make the branch run
+                    branchStack.push_back(BRANCH_ACTIVE);
+                    pc = statement->next + 1;
+                    statement = &statements[pc];
+                    KIRO_RUN_STATEMENT();
+                } else {
+                    branchStack.push_back(BRANCH_PENDING);
+                    pc = jumpOrNext(statement->next, pc);
+                }
+                continue;
+            KIRO_STATEMENT(elseIfKeyword, CompiledStatement::kElseIf) {
+                if (branchStack.empty()) throw CExecError(error_code::StrayElse);
+                BranchState& top = branchStack.back();
+                if (top != BRANCH_PENDING) {
+                    top = BRANCH_DONE;
+                    pc = jumpOrNext(statement->end, pc);
+                } else if (valueOf(evaluator, store, *statement) != 0) {
+                    top = BRANCH_ACTIVE;
+                    ++pc;
+                } else if (statement->nextIsElse) {
+                    top = BRANCH_ACTIVE;
+                    pc = statement->next + 1;
+                } else {
+                    pc = jumpOrNext(statement->next, pc);
+                }
+                continue;
+            }
+            KIRO_STATEMENT(elseKeyword, CompiledStatement::kElse) {
+                if (branchStack.empty()) throw CExecError(error_code::StrayElse);
+                BranchState& top = branchStack.back();
+                if (top == BRANCH_PENDING) {
+                    top = BRANCH_ACTIVE;
+                    ++pc;
+                } else {
+                    top = BRANCH_DONE;
+                    pc = jumpOrNext(statement->end, pc);
+                }
+                continue;
+            }
+            KIRO_STATEMENT(endIfKeyword, CompiledStatement::kEndIf)
+                if (branchStack.empty()) throw CExecError(error_code::StrayElse);
+                branchStack.pop_back();
+                statement = &statements[++pc];
+                if (branchStack.empty() || branchStack.back() == BRANCH_ACTIVE) KIRO_RUN_STATEMENT();
+                continue;
+            KIRO_STATEMENT(rend, CompiledStatement::kRend)
+                endLoopPass();
+                statement = &statements[++pc];
+                KIRO_RUN_STATEMENT();
+            KIRO_STATEMENT(returnKeyword, CompiledStatement::kReturn)
+                store.at(kResult) = statement->number;
+                return false;
+            KIRO_STATEMENT(pastEndMark, CompiledStatement::kPastEnd)
+                goto pastEnd;
+#if !defined(__GNUC__)
+            }
+#endif
+#undef KIRO_RUN_STATEMENT
+#undef KIRO_STATEMENT
         }
     } catch (const CExecError& error) {
         reportExecError(rt, error);

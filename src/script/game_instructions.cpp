@@ -161,11 +161,9 @@ std::int64_t shopCellPadding(std::int32_t number, const std::string& name, std::
 void addFromTemplate(ScriptExecutor& ex, Operands operands, std::int32_t kind) {
     Runtime& rt = ex.rt;
     std::int32_t number = evaluated(ex, operands);
-    for (const CharacterRecord& candidate : rt.store.templates) {
-        if (candidate.no == number && candidate.get(kCflag, 0) == kind) {
-            rt.store.addCharacter(candidate);
-            return;
-        }
+    if (const CharacterRecord* found = rt.store.findTemplate(number, kind)) {
+        rt.store.addCharacter(*found);
+        return;
     }
     rt.console.writeText(msg::CHARACTER_NOT_FOUND);
     rt.console.endLine();

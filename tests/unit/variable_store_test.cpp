@@ -104,6 +104,20 @@ TEST(VariableStoreCharacters, AddedCharacterIsACopyOfTheTemplate) {
     EXPECT_EQ(store.templateAt(3).get(kAbl, 0), 0);
 }
 
+TEST(VariableStoreCharacters, TemplateSearchSeesSlotsNeverAskedForAsBlank) {
+    VariableStore store;
+    store.templateAt(5).no = 7;
+    store.templateAt(9).no = 7;
+    store.templateAt(9).at(kCflag, 0) = 1;
+    EXPECT_EQ(store.findTemplate(7, 0), &store.templateAt(5));
+    EXPECT_EQ(store.findTemplate(7, 1), &store.templateAt(9));
+    EXPECT_EQ(store.findTemplate(8, 0), nullptr);
+    const CharacterRecord* blank = store.findTemplate(-1, 0);  // slot 0, blank
+    ASSERT_NE(blank, nullptr);
+    EXPECT_EQ(blank->get(kAbl, 0), 0);
+    EXPECT_EQ(store.findTemplate(-1, 1), nullptr);
+}
+
 TEST(VariableStoreRandom, SequenceFromSeedOne) {
     VariableStore store;  // the state starts at 1
     EXPECT_EQ(store.randomBelow(32768), 41);

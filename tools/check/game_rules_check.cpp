@@ -128,9 +128,7 @@ bool isNumberLiteral(std::string_view text) {
 }
 
 bool hasTemplate(const VariableStore& store, std::int32_t no, std::int32_t cflag0) {
-    return std::any_of(store.templates.begin(), store.templates.end(), [&](const CharacterRecord& t) {
-        return t.no == no && t.array(kCflag)[0] == cflag0;
-    });
+    return store.findTemplate(no, cflag0) != nullptr;
 }
 
 void checkAddedCharacter(const LoadedGame& game, const FunctionDefinition& definition, const ScriptLine& line,

@@ -18,6 +18,7 @@
 
 #include "case_file.h"
 #include "cp932.h"
+#include "system.h"
 
 namespace fs = std::filesystem;
 
@@ -42,27 +43,6 @@ void writeFile(const fs::path& path, const std::string& bytes) {
     out << bytes;
     if (!out) throw CaseError("cannot write " + path.string());
 }
-
-// A fresh temporary folder, removed with its owner.
-class TempFolder {
-public:
-    TempFolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kiro-case-XXXXXX";
-        if (!mkdtemp(pattern.data())) throw CaseError("cannot make a temporary folder");
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 struct RunResult {
     std::string out;
@@ -303,8 +283,9 @@ void makeEntry(const fs::path& dir, const Section& s, const CaseSetup& setup) {
 
 std::vector<std::string> runSections(const std::string& file, const std::vector<Section>& sections,
                                      const CaseSetup& setup) {
-    TempFolder game;
+    const kiro::text::TemporaryFolder game("kiro-case-");
     const fs::path& dir = game.path();
+    if (dir.empty()) throw CaseError("cannot make a temporary folder");
     if (!setup.baseGame.empty()) copyBaseGame(dir, setup.baseGame);
     std::vector<Run> runs(1);
     std::vector<std::regex> masks;

@@ -23,6 +23,7 @@
 #include "command_line.h"
 #include "cp932.h"
 #include "game_folder.h"
+#include "system.h"
 
 namespace fs = std::filesystem;
 using kiro::text::print;
@@ -60,30 +61,16 @@ std::vector<std::string> gameCases(const fs::path& game) {
     return files;
 }
 
-// A temporary folder, removed with its owner.
-struct Scratch {
-    std::string path;
-    Scratch() {
-        const char* tmp = std::getenv("TMPDIR");
-        path = std::string(tmp && *tmp ? tmp : "/tmp") + "/kiro-test-XXXXXX";
-        if (!mkdtemp(path.data())) path.clear();
-    }
-    ~Scratch() {
-        std::error_code ec;
-        if (!path.empty()) fs::remove_all(path, ec);
-    }
-};
-
 // The Shift-JIS folder the cases start from: the game itself, or its
 // conversion into `scratch` when it is kept in UTF-8. Empty after saying why not.
-std::string shiftJisGame(const std::string& game, const Scratch& scratch) {
+std::string shiftJisGame(const std::string& game, const kiro::text::TemporaryFolder& scratch) {
     const kiro::text::FolderEncoding judged = kiro::text::judgeGameFolder(game);
     if (!judged.problem.empty()) {
         print(stderr, "kiro-test: " + judged.problem + "\n");
         return {};
     }
     if (judged.encoding != kiro::text::Encoding::Utf8) return game;
-    const std::string copy = scratch.path + "/game";
+    const std::string copy = scratch.path().string() + "/game";
     const kiro::text::Conversion conversion =
         kiro::text::convertGame(game, copy, kiro::text::Direction::ToShiftJis);
     for (const std::string& error : conversion.errors) print(stderr, "kiro-test: " + error + "\n");
@@ -113,8 +100,8 @@ int main(int argc, char** argv) {
         print(stderr, "kiro-test: " + game + "/tests holds no *.case file\n");
         return 2;
     }
-    Scratch scratch;
-    if (scratch.path.empty()) {
+    const kiro::text::TemporaryFolder scratch("kiro-test-");
+    if (scratch.path().empty()) {
         print(stderr, "kiro-test: cannot make a temporary folder\n");
         return 2;
     }

@@ -61,25 +61,6 @@ constexpr std::string_view kUsage = "usage: kiro-check [--strict] [--format text
 
 using kiro::text::print;
 
-// A temporary folder, removed with its contents when done.
-class TempFolder {
-public:
-    TempFolder() {
-        std::error_code ignored;
-        path_ = kiro::text::makeTemporaryFolder(std::filesystem::temp_directory_path(ignored), "kiro-check-").string();
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 void replaceAll(std::string& text, const std::string& from, const std::string& to) {
     for (std::size_t at = 0; !from.empty() && (at = text.find(from, at)) != std::string::npos; at += to.size())
         text.replace(at, from.size(), to);
@@ -124,10 +105,10 @@ int run(const Options& options) {
         return static_cast<int>(kiro::check::CheckStatus::NotLoaded);
     }
     const bool utf8 = judged.encoding == kiro::text::Encoding::Utf8;
-    TempFolder copy;
+    const kiro::text::TemporaryFolder copy("kiro-check-");
     std::string checked = gameDir;
     if (utf8) {
-        checked = copy.path() + "/game";
+        checked = copy.path().string() + "/game";
         kiro::text::Conversion conversion = kiro::text::convertGame(gameDir, checked, kiro::text::Direction::ToShiftJis);
         for (const std::string& error : conversion.errors) print(stderr, "kiro-check: " + error + "\n");
         if (copy.path().empty() || !conversion.errors.empty()) {

@@ -13,6 +13,26 @@ namespace kiro::text {
 // path when none can be made.
 std::filesystem::path makeTemporaryFolder(const std::filesystem::path& parent, const std::string& prefix);
 
+// Such a folder in the system's temporary folder, removed with its contents
+// when its owner goes; path() is empty when none could be made.
+class TemporaryFolder {
+public:
+    explicit TemporaryFolder(const std::string& prefix) {
+        std::error_code ignored;
+        path_ = makeTemporaryFolder(std::filesystem::temp_directory_path(ignored), prefix);
+    }
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
 // Gives a temporary folder the permissions a folder made by the user gets
 // (a temporary one is made for the user alone).
 void allowLikeANewFolder(const std::filesystem::path& folder);

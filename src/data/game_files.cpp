@@ -111,22 +111,6 @@ bool readWholeFile(const std::string& path, FileBytes& bytes) {
     return readGameFile(path, bytes) == ReadStatus::kRead;
 }
 
-// No limit of its own: the save loader bounds a save by its size first.
-// Space is reserved only up to the game file limit, so a size that changes
-// under the reader cannot ask for a block of any size at once.
-bool readWholeFile(const std::string& path, std::string& bytes) {
-    platform::InputFile file;
-    if (openRegular(path, file) != ReadStatus::kRead) return false;
-    bytes.clear();
-    bytes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), kMaxGameFileBytes)));
-    char buf[65536];
-    for (;;) {
-        std::int64_t n = file.read(buf, sizeof buf);
-        if (n == 0) return true;
-        if (n < 0) return false;
-        bytes.append(buf, static_cast<std::size_t>(n));
-    }
-}
 
 namespace {
 

@@ -60,9 +60,7 @@ ReadStatus readGameFile(const std::string& path, FileBytes& bytes, std::size_t l
 // A listed file: one the listing found special is not opened at all.
 ReadStatus readGameFile(const std::string& folder, const ListedFile& file, FileBytes& bytes);
 
-// Reads a whole regular file; false when it is not read for any reason. The
-// text version has no size limit: its caller bounds the file first.
-bool readWholeFile(const std::string& path, std::string& bytes);
+// Reads a whole regular file; false when it is not read for any reason.
 bool readWholeFile(const std::string& path, FileBytes& bytes);
 
 // The loaders' walk over a folder: lists it, reads every listed file that

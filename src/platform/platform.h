@@ -63,9 +63,6 @@ private:
     std::uint64_t size_ = 0;
 };
 
-// The size of the regular file at `path`; nothing when there is none.
-std::optional<std::uint64_t> regularFileSize(const std::string& path);
-
 // ---- Replacing a file ------------------------------------------------------
 
 // The folder a file is replaced in, held for the whole replacement and,

@@ -88,12 +88,6 @@ InputFile::Opened InputFile::open(const std::string& path) {
 
 std::int64_t InputFile::read(char* into, std::size_t room) { return readSome(descriptor(handle_), into, room); }
 
-std::optional<std::uint64_t> regularFileSize(const std::string& path) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    return static_cast<std::uint64_t>(st.st_size);
-}
-
 // The lock is flock() on the folder itself: closing the descriptor releases
 // it, and so does the death of the process.
 FolderLock::FolderLock(const std::string& folder)

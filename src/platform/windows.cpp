@@ -168,13 +168,6 @@ std::int64_t InputFile::read(char* into, std::size_t room) {
     return got;
 }
 
-std::optional<std::uint64_t> regularFileSize(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-    if (kindOfAttributes(data.dwFileAttributes) != EntryKind::kRegular) return std::nullopt;
-    return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-}
-
 // A folder cannot be locked as a file can; the lock is a named mutex of the
 // folder instead. The system hands a mutex whose owner died to the next
 // waiter, so a killed save never blocks the next one either.

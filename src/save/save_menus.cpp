@@ -111,13 +111,11 @@ bool saveSlot(Runtime& rt, std::int32_t slot) {
 
 bool loadSlot(Runtime& rt, std::int32_t slot) {
     std::string path = slotFileName(slot);
-    std::string bytes;
     // Only a regular file is read: a FIFO in the slot's place would block.
-    const std::optional<std::uint64_t> size = platform::regularFileSize(path);
-    if (!size || *size > static_cast<std::uint64_t>(kMaxSaveFileBytes)) return false;
-    if (!readWholeFile(path, bytes)) return false;
+    FileBytes bytes;
+    if (readGameFile(path, bytes, static_cast<std::size_t>(kMaxSaveFileBytes)) != ReadStatus::kRead) return false;
     SaveContents contents;
-    if (!decodeSave(bytes, rt.store, contents)) return false;
+    if (!decodeSave(std::string_view(bytes.data.get(), bytes.size), rt.store, contents)) return false;
     applySave(contents, rt.store);
     return true;
 }
